@@ -1,0 +1,16 @@
+// The program directory: the working directory at start-up, made absolute once. Default
+// folders and the ini file live below it; later changes of the current directory do not
+// move them.
+#pragma once
+
+#include <string>
+
+namespace plexivar::platform {
+
+// The process's current directory now ("" when it cannot be determined).
+std::string CurrentDirectory();
+
+// The program directory, fixed at the first call.
+const std::string& ProgramDirectory();
+
+}  // namespace plexivar::platform

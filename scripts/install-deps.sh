@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, testing and running Plexivar need, when
+# they are missing. Safe to run again: installed packages are left alone.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential g++ cmake ninja-build pkg-config
+  libtiff-dev libtiff-tools libboost-regex-dev
+  qt6-base-dev libgl-dev
+  unixodbc-dev odbc-postgresql postgresql
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  iproute2 procps time bc
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [[ $(id -u) -ne 0 ]]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine (packages), builds Plexivar and runs every test.
+#
+#   scripts/test.sh [--werror] [release|debug ...]
+#
+# Without a preset both are run: "debug" (AddressSanitizer + UndefinedBehaviorSanitizer)
+# and "release". --werror turns compiler warnings into errors (CI does).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+werror=OFF
+presets=()
+for arg in "$@"; do
+  case "$arg" in
+    --werror) werror=ON ;;
+    release|debug) presets+=("$arg") ;;
+    *) echo "usage: scripts/test.sh [--werror] [release|debug ...]" >&2; exit 2 ;;
+  esac
+done
+if ((${#presets[@]} == 0)); then presets=(debug release); fi
+
+scripts/install-deps.sh
+
+jobs=$(nproc)
+for preset in "${presets[@]}"; do
+  echo "=== ${preset}: configure"
+  cmake --preset "$preset" -DPLEXIVAR_WERROR="$werror" >/dev/null
+  echo "=== ${preset}: build"
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "=== ${preset}: test"
+  ctest --preset "$preset" -j "$jobs"
+done

@@ -1,0 +1,144 @@
+#include "platform/file_ops.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/c_locale.h"
+#include "platform/text.h"
+#include "platform/unique_fd.h"
+#include "tests/support/temp_dir.h"
+
+namespace plexivar::platform {
+namespace {
+
+using plexivar::testing::TempDir;
+
+TEST(FileOps, SystemErrorTextHasTheServiceFormat) {
+    EXPECT_EQ(SystemErrorText(ENOENT),
+              std::string(std::strerror(ENOENT)) + " (errorcode " + std::to_string(ENOENT) + ")");
+}
+
+TEST(FileOps, MoveReplacesTheTargetAndKeepsTheSourceOnFailure) {
+    TempDir dir;
+    const auto a = dir.Write("a.tif", "new");
+    const auto b = dir.Write("b.tif", "old");
+    ASSERT_TRUE(MoveFileReplace(a, b));
+    EXPECT_FALSE(FileExists(a));
+    EXPECT_EQ(TempDir::Read(b), "new");
+
+    const auto c = dir.Write("c.tif", "keep");
+    std::string error;
+    EXPECT_FALSE(MoveFileReplace(c, dir.File("missing/c.tif"), &error));
+    EXPECT_NE(error.find("errorcode"), std::string::npos);
+    EXPECT_EQ(TempDir::Read(c), "keep");
+}
+
+TEST(FileOps, MoveAcrossFileSystemsCopiesThenRemovesTheSource) {
+    // /dev/shm is a tmpfs on Linux; the scratch folder usually lies on another file system.
+    if (!DirectoryExists("/dev/shm")) GTEST_SKIP() << "no /dev/shm";
+    TempDir dir;
+    const std::string content(3 << 20, 'z');  // larger than one copy buffer
+    const auto from = dir.Write("big.tif", content);
+    const std::string to = "/dev/shm/plexivar-move-test-" + std::to_string(getpid());
+    ASSERT_TRUE(MoveFileReplace(from, to));
+    EXPECT_FALSE(FileExists(from));
+    EXPECT_EQ(TempDir::Read(to), content);
+    DeleteFile(to);
+}
+
+TEST(FileOps, CopyReplacesThroughATemporaryAndLeavesNoStrayFiles) {
+    TempDir dir;
+    const auto from = dir.Write("in.tif", "data");
+    const auto to = dir.Write("out.tif", "stale");
+    ASSERT_TRUE(CopyFileReplace(from, to));
+    EXPECT_EQ(TempDir::Read(to), "data");
+    EXPECT_EQ(TempDir::Read(from), "data");
+    EXPECT_FALSE(CopyFileReplace(dir.File("nothere"), to));
+    EXPECT_EQ(TempDir::Read(to), "data");
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+        (void)e;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 2);
+}
+
+TEST(FileOps, DeleteOfAMissingFileCountsAsDone) {
+    TempDir dir;
+    EXPECT_TRUE(DeleteFile(dir.File("none")));
+    const auto f = dir.Write("f", "x");
+    EXPECT_TRUE(DeleteFile(f));
+    EXPECT_FALSE(FileExists(f));
+}
+
+TEST(FileOps, CreateDirectoriesAndFileInfo) {
+    TempDir dir;
+    ASSERT_TRUE(CreateDirectories(dir.File("a/b/c")));
+    EXPECT_TRUE(DirectoryExists(dir.File("a/b/c")));
+    EXPECT_TRUE(CreateDirectory(dir.File("a/b/c")));
+    const auto f = dir.Write("a/b/c/x.tif", "12345");
+    FileInfo info;
+    ASSERT_TRUE(GetFileInfo(f, info));
+    EXPECT_EQ(info.size, 5u);
+    EXPECT_GT(info.lastWriteTime.tv_sec, 0);
+    EXPECT_GT(info.creationTime.tv_sec, 0);
+    EXPECT_FALSE(GetFileInfo(dir.File("none"), info));
+}
+
+TEST(FileOps, ProbeFailsWhileAnotherProcessHoldsALock) {
+    TempDir dir;
+    const auto f = dir.Write("busy.tif", "x");
+    EXPECT_TRUE(ProbeFileReady(f));
+    UniqueFd holder(::open(f.c_str(), O_RDWR));
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    ASSERT_EQ(::fcntl(holder.get(), F_OFD_SETLK, &lock), 0);
+    EXPECT_FALSE(ProbeFileReady(f));
+    holder.reset();
+    EXPECT_TRUE(ProbeFileReady(f));
+    EXPECT_FALSE(ProbeFileReady(dir.File("missing.tif")));
+}
+
+TEST(Paths, JoinSplitAndResolve) {
+    EXPECT_EQ(JoinPath("/a", "b"), "/a/b");
+    EXPECT_EQ(JoinPath("/a/", "b"), "/a/b");
+    EXPECT_EQ(DirectoryOf("/a/b.tif"), "/a");
+    EXPECT_EQ(DirectoryOf("/b.tif"), "/");
+    EXPECT_EQ(DirectoryOf("b.tif"), "");
+    EXPECT_EQ(FileNameOf("/a/b.tif"), "b.tif");
+    EXPECT_EQ(ResolvePath("/prog", "input1"), "/prog/input1");
+    EXPECT_EQ(ResolvePath("/prog", "/abs"), "/abs");
+}
+
+TEST(CLocale, NumbersIgnoreTheProcessLocale) {
+    EXPECT_EQ(ParseInt("abc"), 0);
+    EXPECT_EQ(ParseInt("  42xyz"), 42);
+    EXPECT_EQ(ParseInt("99999999999"), 2147483647);
+    EXPECT_DOUBLE_EQ(ParseReal("1270.5"), 1270.5);
+    EXPECT_DOUBLE_EQ(ParseReal("abc"), 0.0);
+    EXPECT_EQ(ParseInt64("-1234567890123"), -1234567890123LL);
+    EXPECT_EQ(FormatReal(1270), "1270.000000");
+    // A comma locale for the process must not change our conversions.
+    if (setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) {
+        EXPECT_EQ(FormatReal(99.5), "99.500000");
+        EXPECT_DOUBLE_EQ(ParseReal("99.5"), 99.5);
+        setlocale(LC_ALL, "C");
+    }
+}
+
+TEST(Text, FoldsColourWordsInBothEncodings) {
+    EXPECT_TRUE(EqualsIgnoreCase("BL\xC5", "bl\xE5"));           // Windows-1252
+    EXPECT_TRUE(EqualsIgnoreCase("BL\xC3\x85", "bl\xC3\xA5"));   // UTF-8
+    EXPECT_TRUE(EqualsIgnoreCase("R\xC3\x98" "D", "r\xC3\xB8" "d"));
+    EXPECT_FALSE(EqualsIgnoreCase("bl\xE5", "bl\xC3\xA5"));      // different encodings differ
+    EXPECT_FALSE(EqualsIgnoreCase("black", "blac"));
+}
+
+}  // namespace
+}  // namespace plexivar::platform
