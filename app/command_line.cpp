@@ -2,7 +2,10 @@
 
 #include <ostream>
 
+#include "app/detect_command.h"
+#include "app/ping_command.h"
 #include "app/settings_command.h"
+#include "platform/c_locale.h"
 
 namespace plexivar {
 
@@ -15,7 +18,12 @@ std::string UsageText() {
            "  --help              show this text and exit\n"
            "  --version           show the version and exit\n"
            "  --print-settings    print every setting in effect (from plexivar.ini in the\n"
-           "                      current directory, with defaults) as ini text; changes nothing\n";
+           "                      current directory, with defaults) as ini text; changes nothing\n"
+           "  --detect N FILE     run the colour detection of spooler N on FILE as a job would\n"
+           "                      and print colour, zone, corrections and FlatSeparation\n"
+           "                      (a dry run: no information file is created or deleted)\n"
+           "  --ping FOLDER       check whether FOLDER is reachable; for a network folder\n"
+           "                      show its server and the echo round-trip time\n";
 }
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -33,6 +41,26 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         return 0;
     }
     if (command == "--print-settings") return RunPrintSettings(out, err);
+    if (command == "--detect") {
+        if (args.size() != 3) {
+            err << "plexivar: --detect wants a spooler number and a file\n";
+            return 2;
+        }
+        double n = 0;
+        if (!platform::ParseRealStrict(args[1], n) || n < -1e6 || n > 1e6 ||
+            n != static_cast<int>(n)) {
+            err << "plexivar: --detect: '" << args[1] << "' is not a spooler number\n";
+            return 2;
+        }
+        return RunDetectCommand(static_cast<int>(n), args[2], out, err);
+    }
+    if (command == "--ping") {
+        if (args.size() != 2) {
+            err << "plexivar: --ping wants a folder\n";
+            return 2;
+        }
+        return RunPingCommand(args[1], out, err);
+    }
     err << "plexivar: unknown option '" << command << "'\n" << UsageText();
     return 2;
 }

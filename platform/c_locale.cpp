@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -47,6 +48,17 @@ int ParseInt(std::string_view text) {
 double ParseReal(std::string_view text) {
     const std::string s(text);
     return strtod_l(s.c_str(), nullptr, CLocale());
+}
+
+bool ParseRealStrict(std::string_view text, double& value) {
+    const std::string s(text);
+    if (s.empty() || s.front() == ' ' || s.front() == '\t') return false;
+    char* end = nullptr;
+    errno = 0;
+    const double v = strtod_l(s.c_str(), &end, CLocale());
+    if (errno != 0 || end != s.c_str() + s.size() || !std::isfinite(v)) return false;
+    value = v;
+    return true;
 }
 
 std::string FormatV(const char* format, std::va_list args) {

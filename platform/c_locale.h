@@ -14,6 +14,9 @@ namespace plexivar::platform {
 int ParseInt(std::string_view text);
 // atof semantics in the C locale: the longest valid prefix, 0.0 when there is none.
 double ParseReal(std::string_view text);
+// The whole text as a finite number in the C locale (no trailing characters); false for
+// anything else. For command lines, where a typo must not silently become 0.
+bool ParseRealStrict(std::string_view text, double& value);
 // Signed 64-bit decimal (atoll semantics).
 long long ParseInt64(std::string_view text);
 

@@ -12,6 +12,11 @@ PACKAGES=(
   iproute2 procps time bc
 )
 
+# Benchmarks also need the plate renderer and the peer tools they compare against.
+if [[ "${1:-}" == "--bench" ]]; then
+  PACKAGES+=(ghostscript netpbm imagemagick libtiff-tools time bc)
+fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -59,5 +59,40 @@ TEST(CommandLine, PrintSettingsShowsTheFileAndWarnsAboutTooManySpoolers) {
     EXPECT_EQ(TempDir::Read(dir.File("plexivar.ini")), before);
 }
 
+TEST(CommandLine, DetectPrintsTheFinalColourAndIsADryRun) {
+    TempDir dir;
+    dir.Write("plexivar.ini",
+              "[Setup]\r\nEnableScaling1=1\r\nColorDetection1=4\r\nInputName1=%?-%C.tif\r\n");
+    dir.Write("0042-1183407-M.tif", "not read");
+    dir.Write("0042-1183407-M.inf", "ColorName: Black\r\n");
+    ScopedCurrentDir cd(dir.path());
+    const Result r = RunPlexivar({"--detect", "1", "0042-1183407-M.tif"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Color: K\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Xcorrection: "), std::string::npos);
+    EXPECT_NE(r.out.find("FlatSeparation: "), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir.File("0042-1183407-M.inf")));
+}
+
+TEST(CommandLine, DetectAndPingRefuseBadArguments) {
+    TempDir dir;
+    ScopedCurrentDir cd(dir.path());
+    EXPECT_EQ(RunPlexivar({"--detect", "1"}).status, 2);
+    EXPECT_EQ(RunPlexivar({"--detect", "x", "a.tif"}).status, 2);
+    EXPECT_EQ(RunPlexivar({"--detect", "1e30", "a.tif"}).status, 2);
+    EXPECT_EQ(RunPlexivar({"--detect", "13", "a.tif"}).status, 2);
+    EXPECT_EQ(RunPlexivar({"--detect", "1", "missing.tif"}).status, 1);
+    EXPECT_EQ(RunPlexivar({"--ping"}).status, 2);
+}
+
+TEST(CommandLine, PingOfALocalFolder) {
+    TempDir dir;
+    ScopedCurrentDir cd(dir.path());
+    const Result ok = RunPlexivar({"--ping", dir.path()});
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    const Result missing = RunPlexivar({"--ping", dir.File("missing")});
+    EXPECT_EQ(missing.status, 1);
+}
+
 }  // namespace
 }  // namespace plexivar
