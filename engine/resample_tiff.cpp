@@ -90,7 +90,7 @@ bool ReadInputFacts(TIFF* tif, InputFacts& f, std::string& error) {
 
 // Tags of the working file, in the order readers of older tools expect them.
 bool SetOutputTags(TIFF* out, bool keepSize, const InputFacts& in, const OutputGeometry& g,
-                   int lineBuffers) {
+                   std::uint32_t rowsPerStrip) {
     const EngineSetup& setup = ProcessSetup();
     bool ok = TIFFSetField(out, TIFFTAG_IMAGEWIDTH, keepSize ? in.width : g.outW) == 1;
     ok = ok && TIFFSetField(out, TIFFTAG_IMAGELENGTH, keepSize ? in.height : g.outH) == 1;
@@ -120,9 +120,6 @@ bool SetOutputTags(TIFF* out, bool keepSize, const InputFacts& in, const OutputG
         ok = ok && TIFFSetField(out, TIFFTAG_XRESOLUTION, g.outputResX) == 1;
         ok = ok && TIFFSetField(out, TIFFTAG_YRESOLUTION, g.outputResY) == 1;
     }
-    // A kept page is written row by row in one tall strip and rewritten into strips later.
-    const std::uint32_t rowsPerStrip =
-        keepSize ? in.width : static_cast<std::uint32_t>(lineBuffers > 0 ? lineBuffers : 1);
     ok = ok && TIFFSetField(out, TIFFTAG_ROWSPERSTRIP, rowsPerStrip) == 1;
     return ok;
 }
@@ -313,7 +310,17 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
     workPath_ = workPath;
     output_.reset(TIFFOpen(workPath.c_str(), "wm"));
     if (!output_) return Fail(Format("WriteTIFF: Error opening %s for writing\n", workPath.c_str()));
-    if (!SetOutputTags(output_.get(), keepSize, in, g, lineBuffers))
+    // Strip height of the working file. Bands are written as strips of `lineBuffers` rows. A
+    // kept page is written row by row: straight into strips of `rowsPerStrip` rows when
+    // nothing rewrites it afterwards (the same file a rewrite into such strips would give,
+    // without decoding and encoding the whole plate a second time); otherwise in one tall
+    // strip of `inW` rows, which the margin restoration or the strip rewrite replaces.
+    const bool directStrips = keepSize && !anyMargin && setup.rowsPerStrip >= 1;
+    const std::uint32_t stripRows =
+        !keepSize ? static_cast<std::uint32_t>(lineBuffers)
+        : directStrips ? static_cast<std::uint32_t>(setup.rowsPerStrip)
+                       : in.width;
+    if (!SetOutputTags(output_.get(), keepSize, in, g, stripRows))
         return Fail(Format("WriteTIFF: Error opening %s for writing\n", workPath.c_str()));
 
     WriterLayout layout;
@@ -353,7 +360,7 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
     settings_.reset();
     ReportProgress(96);
 
-    bool inStrips = !keepSize;
+    bool inStrips = !keepSize || directStrips;
     if (keepSize && anyMargin) {
         if (!ApplyMargins(workPath, setup.rowsPerStrip, reader.margins, &why)) {
             EngineLog("ERROR: Error applying margins");

@@ -24,7 +24,7 @@ bool ResampleWriter::Start(TIFF* out, const WriterLayout& layout, std::string* e
     canvasRowBytes_ = (static_cast<std::size_t>(layout.canvasW) + 7) / 8;
     const std::size_t rowBytes = layout.keepSize ? canvasRowBytes_ : outRowBytes_;
     try {
-        band_.assign(static_cast<std::size_t>(layout.bandRows) * rowBytes, 0);
+        for (auto& band : bands_) band.assign(static_cast<std::size_t>(layout.bandRows) * rowBytes, 0);
         if (layout.keepSize) blank_.assign(canvasRowBytes_, 0);
     } catch (const std::bad_alloc&) {
         if (error) *error = "Memory allocation error";
@@ -33,30 +33,50 @@ bool ResampleWriter::Start(TIFF* out, const WriterLayout& layout, std::string* e
     return true;
 }
 
-bool ResampleWriter::WriteBlankRows(std::int64_t count, const std::string& workPath,
-                                    std::string* error) {
-    for (std::int64_t i = 0; i < count && row_ < layout_.canvasH; ++i, ++row_) {
-        if (TIFFWriteScanline(out_, blank_.data(), row_, 0) < 0) {
-            if (error) *error = WriteError(workPath, row_);
-            return false;
-        }
-    }
-    return true;
+void ResampleWriter::PlanBlankRows(std::int64_t count, std::vector<ScanlineJob>& plan) {
+    for (std::int64_t i = 0; i < count && row_ < layout_.canvasH; ++i, ++row_)
+        plan.push_back({row_, blank_.data()});
+}
+
+bool ResampleWriter::PostScanlines(std::vector<ScanlineJob> plan, const std::string& workPath,
+                                   std::string* error) {
+    if (plan.empty()) return true;
+    TIFF* out = out_;
+    return worker_.Post(
+        [out, plan = std::move(plan), workPath](std::string& why) {
+            for (const ScanlineJob& job : plan) {
+                if (TIFFWriteScanline(out, const_cast<std::uint8_t*>(job.bytes), job.row, 0) < 0) {
+                    why = WriteError(workPath, job.row);
+                    return false;
+                }
+            }
+            return true;
+        },
+        error);
 }
 
 bool ResampleWriter::WriteBand(const std::vector<std::uint8_t*>& rows, int n, std::uint32_t y,
                                bool negative, const std::string& workPath, std::string* error) {
+    std::vector<std::uint8_t>& band = bands_[static_cast<std::size_t>(current_)];
+    current_ ^= 1;
     if (!layout_.keepSize) {
         for (int i = 0; i < n; ++i)
             PackRow(rows[static_cast<std::size_t>(i)], layout_.outW,
-                    band_.data() + static_cast<std::size_t>(i) * outRowBytes_);
+                    band.data() + static_cast<std::size_t>(i) * outRowBytes_);
         const std::size_t bytes = static_cast<std::size_t>(n) * outRowBytes_;
-        if (negative) InvertBytes(band_.data(), bytes);
-        if (TIFFWriteEncodedStrip(out_, strip_++, band_.data(), static_cast<tmsize_t>(bytes)) < 0) {
-            if (error) *error = WriteError(workPath, y);
-            return false;
-        }
-        return true;
+        if (negative) InvertBytes(band.data(), bytes);
+        TIFF* out = out_;
+        const std::uint32_t strip = strip_++;
+        std::uint8_t* data = band.data();
+        return worker_.Post(
+            [out, strip, data, bytes, y, workPath](std::string& why) {
+                if (TIFFWriteEncodedStrip(out, strip, data, static_cast<tmsize_t>(bytes)) < 0) {
+                    why = WriteError(workPath, y);
+                    return false;
+                }
+                return true;
+            },
+            error);
     }
 
     // The negative flag is known once the first band has read its source rows.
@@ -64,40 +84,41 @@ bool ResampleWriter::WriteBand(const std::vector<std::uint8_t*>& rows, int n, st
         std::fill(blank_.begin(), blank_.end(), negative ? 0xFF : 0x00);
         blankFilled_ = true;
     }
-    std::fill(band_.begin(), band_.end(), 0);
+    std::fill(band.begin(), band.end(), 0);
     for (int i = 0; i < n; ++i)
         PackRowOnCanvas(rows[static_cast<std::size_t>(i)], layout_.outW, layout_.xOff,
                         layout_.canvasW, canvasRowBytes_,
-                        band_.data() + static_cast<std::size_t>(i) * canvasRowBytes_);
+                        band.data() + static_cast<std::size_t>(i) * canvasRowBytes_);
 
+    std::vector<ScanlineJob> plan;
     if (layout_.yOff > 0) {
-        if (!WriteBlankRows(layout_.yOff, workPath, error)) return false;
+        PlanBlankRows(layout_.yOff, plan);
         layout_.yOff = 0;
     }
     std::int64_t k = layout_.yOff + n;
     if (k <= 0) {
         // The whole band lies above the canvas.
         layout_.yOff = k;
-        return true;
+        return PostScanlines(std::move(plan), workPath, error);
     }
     const std::int64_t skip = layout_.yOff < 0 ? -layout_.yOff : 0;
     k = std::min<std::int64_t>(k, static_cast<std::int64_t>(layout_.canvasH) - row_);
     for (std::int64_t i = 0; i < k; ++i, ++row_) {
-        std::uint8_t* packed = band_.data() + static_cast<std::size_t>(skip + i) * canvasRowBytes_;
+        std::uint8_t* packed = band.data() + static_cast<std::size_t>(skip + i) * canvasRowBytes_;
         if (negative) InvertBytes(packed, canvasRowBytes_);
-        if (TIFFWriteScanline(out_, packed, row_, 0) < 0) {
-            if (error) *error = WriteError(workPath, row_);
-            return false;
-        }
+        plan.push_back({row_, packed});
     }
     layout_.yOff = 0;
-    return true;
+    return PostScanlines(std::move(plan), workPath, error);
 }
 
 bool ResampleWriter::Finish(const std::string& workPath, std::string* error) {
-    if (!layout_.keepSize) return true;
-    if (!blankFilled_) blankFilled_ = true;  // no band was written: white canvas
-    return WriteBlankRows(static_cast<std::int64_t>(layout_.canvasH) - row_, workPath, error);
+    if (layout_.keepSize) {
+        std::vector<ScanlineJob> plan;
+        PlanBlankRows(static_cast<std::int64_t>(layout_.canvasH) - row_, plan);
+        if (!PostScanlines(std::move(plan), workPath, error)) return false;
+    }
+    return worker_.Wait(error);
 }
 
 }  // namespace vestrel

@@ -2,13 +2,20 @@
 // as strips of the scaled size, or, when the page size is kept, row by row onto a canvas of
 // the input's size with the scaled image placed by the references (blank rows and columns
 // around it, the image cropped where it is larger than the canvas).
+//
+// Packing happens on the caller's thread; the encoding and writing of a packed band runs on
+// a second thread while the caller filters the next band. Two band buffers alternate: the
+// one being written and the one being packed.
 #pragma once
 
+#include <tiffio.h>
+
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include <tiffio.h>
+#include "engine/serial_worker.h"
 
 namespace vestrel {
 
@@ -25,30 +32,42 @@ struct WriterLayout {
 
 class ResampleWriter {
 public:
-    // Allocates the band buffer and the blank row. False when memory is short.
+    // Allocates the band buffers and the blank row. False when memory is short.
     bool Start(TIFF* out, const WriterLayout& layout, std::string* error);
 
-    // Packs and writes one band of `n` filtered rows (one byte per pixel) that starts at
-    // output row `y`. `negative`: the input was a negative; its rows are inverted back and
-    // its blank areas are black. False with the message when a write fails.
+    // Packs one band of `n` filtered rows (one byte per pixel) that starts at output row `y`
+    // and hands it to the writing thread. `negative`: the input was a negative; its rows are
+    // inverted back and its blank areas are black. False with the message when a write of
+    // this or an earlier band failed.
     bool WriteBand(const std::vector<std::uint8_t*>& rows, int n, std::uint32_t y, bool negative,
                    const std::string& workPath, std::string* error);
 
-    // Kept page: writes the blank rows below the image. False when a write fails.
+    // Writes what is left (the blank rows below a kept page) and waits for every write.
+    // False when a write failed.
     bool Finish(const std::string& workPath, std::string* error);
 
 private:
-    bool WriteBlankRows(std::int64_t count, const std::string& workPath, std::string* error);
+    // One canvas row to write: scanline number and its packed bytes.
+    struct ScanlineJob {
+        std::uint32_t row;
+        const std::uint8_t* bytes;
+    };
+    // Plans the blank scanlines still owed to the canvas, up to `count` of them.
+    void PlanBlankRows(std::int64_t count, std::vector<ScanlineJob>& plan);
+    bool PostScanlines(std::vector<ScanlineJob> plan, const std::string& workPath,
+                       std::string* error);
 
     TIFF* out_ = nullptr;
     WriterLayout layout_;
     std::size_t outRowBytes_ = 0;
     std::size_t canvasRowBytes_ = 0;
-    std::vector<std::uint8_t> band_;
+    std::array<std::vector<std::uint8_t>, 2> bands_;
+    int current_ = 0;  // band buffer being packed
     std::vector<std::uint8_t> blank_;
     bool blankFilled_ = false;
     std::uint32_t strip_ = 0;
     std::uint32_t row_ = 0;  // next canvas row (kept page)
+    SerialWorker worker_;    // last: stopped before the buffers it writes from go away
 };
 
 }  // namespace vestrel

@@ -26,6 +26,7 @@ bool StartSourceReader(SourceMode mode, UniqueTiff input, std::uint16_t photomet
                        std::uint32_t inW, std::uint32_t inH, std::size_t inRowBytes,
                        std::size_t ringRows, std::string* error) {
     SourceReader& r = ActiveSourceReader();
+    r.decoder.Stop();
     r.input.reset();
     r.mode = mode;
     r.photometric = photometric;
@@ -76,6 +77,7 @@ bool StartSourceReader(SourceMode mode, UniqueTiff input, std::uint16_t photomet
 
 void FinishSourceReader() {
     SourceReader& r = ActiveSourceReader();
+    r.decoder.Stop();
     r.input.reset();
     r.loaded = false;
 }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/cache_decoder.h"
 #include "engine/filter/area_desc.h"
 #include "engine/read_buffer.h"
 #include "engine/tiff/margin_store.h"
@@ -46,6 +47,7 @@ struct SourceReader {
     ProgressCallback progress = nullptr;
     ScanlineReader readScanline = &ReadTiffScanline;  // replaced by tests
     std::string error;                                // why the last request failed
+    CacheDecoder decoder;  // cache mode: decodes the input on a second thread
 };
 
 // The one process-wide reader.

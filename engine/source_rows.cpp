@@ -95,12 +95,25 @@ bool ServeWhole(SourceReader& r, AreaDesc& request, SourceRowSet& rows) {
 
 bool ServeFromCache(SourceReader& r, AreaDesc& request, SourceRowSet& rows, bool first) {
     if (first || !r.loaded) {
-        r.loaded = false;
+        r.decoder.Stop();
+        if (!r.input) {
+            r.error = "input closed";
+            r.loaded = false;
+            return false;
+        }
         r.negative = false;
-        for (std::uint32_t row = 0; row < r.inH; ++row)
-            if (!ReadRow(r, r.readBuffer.data() + std::size_t{row} * r.inRowBytes, row, true))
-                return false;
+        r.decoder.Start(r);
         r.loaded = true;
+    }
+    // Rows are decoded in order: waiting for the last row of the request covers them all.
+    const std::size_t n = RequestRows(request);
+    const std::uint32_t last =
+        ClampRow(std::int64_t{request.y} + std::int64_t(n > 0 ? n - 1 : 0), r.inH);
+    if (!r.decoder.WaitForRows(last + 1)) {
+        r.decoder.Stop();
+        r.input.reset();
+        r.loaded = false;
+        return false;
     }
     return ServeWhole(r, request, rows);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <algorithm>
 #include <cstring>
 
 #include "engine/engine_setup.h"
@@ -381,6 +382,50 @@ TEST_F(ResampleTiffTest, TruncatedFixtureFailsCleanly) {
     EXPECT_NE(ErrorText(), "");
     EXPECT_FALSE(fs::FileExists(out));
     EXPECT_FALSE(fs::FileExists(WorkingName()));
+}
+
+TEST_F(ResampleTiffTest, CachedStreamedAndBandedRunsGiveTheSameBits) {
+    PlateLayout layout;
+    layout.width = 900;
+    layout.height = 700;
+    layout.symmetric = true;
+    const auto in = Plate("same-C.tif", layout);
+    Job job;
+    job.keepSize = true;
+    job.resolution = 1000;
+    job.scaleX = 99.5;
+    std::vector<std::string> outputs;
+    int i = 0;
+    for (const int cacheMB : {500, 0}) {
+        for (const int lines : {1024, 64, 7}) {
+            Configure("UseTempPath=0\r\nCacheAllLimitMB=" + std::to_string(cacheMB) + "\r\n",
+                      lines);
+            const auto out = dir_.File("same-" + std::to_string(i++) + ".tif");
+            ASSERT_EQ(Run(in, out, job), 1) << ErrorText();
+            outputs.push_back(TempDir::Read(out));
+        }
+    }
+    for (const auto& o : outputs) EXPECT_EQ(o, outputs.front());
+}
+
+TEST_F(ResampleTiffTest, DamagedStripDataFailsInBothReadModes) {
+    PlateLayout layout;
+    layout.width = 640;
+    layout.height = 2000;
+    layout.rowsPerStrip = 16;
+    std::string bytes = TempDir::Read(Plate("whole-K.tif", layout));
+    // Zero bytes are no valid Group 4 code: the strips in the middle cannot be decoded.
+    std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() / 3),
+              bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() / 2), '\0');
+    const auto in = dir_.Write("damaged-K.tif", bytes);
+    for (const int cacheMB : {500, 0}) {
+        Configure("UseTempPath=0\r\nCacheAllLimitMB=" + std::to_string(cacheMB) + "\r\n");
+        const auto out = dir_.File("damaged-out.tif");
+        EXPECT_EQ(Run(in, out, Job{}), 0) << "CacheAllLimitMB " << cacheMB;
+        EXPECT_EQ(ErrorText().rfind("Filtering error offset ", 0), 0u) << ErrorText();
+        EXPECT_FALSE(fs::FileExists(out));
+        EXPECT_FALSE(fs::FileExists(WorkingName()));
+    }
 }
 
 TEST_F(ResampleTiffTest, WorkingNameThatDoesNotFitIsRefused) {
