@@ -2,7 +2,9 @@
 // Only this file is compiled into the shared library itself; everything it calls lives in
 // vestrel_core, hidden from the library's users.
 #include "engine/engine_setup.h"
+#include "engine/dot_gain_tiff.h"
 #include "engine/resample_tiff.h"
+#include "engine/simple_resample_tiff.h"
 #include "engine/tiff_diagnostics.h"
 #include "platform/program_dir.h"
 #include "vestrel/vestrel.h"
@@ -39,6 +41,17 @@ VESTREL_EXPORT int ResamleTIFF(const char* inputPath, char* outputPath, int keep
                                    resolutionY, scaleX, scaleY, topMargin, bottomMargin,
                                    leftMargin, rightMargin, errorText, progress, mergeBackground,
                                    backgroundPath);
+}
+
+VESTREL_EXPORT int SimpleResamleTIFF(const char* inputPath, const char* outputPath,
+                                     int reserved1, int reserved2, double scalePercent) {
+    return vestrel::RunSimpleResamleTIFF(inputPath, outputPath, reserved1, reserved2,
+                                         scalePercent);
+}
+
+VESTREL_EXPORT int DotGainTIFF(const char* inputPath, const char* separationName,
+                               char* outputPath, char* errorText, ProgressCallback progress) {
+    return vestrel::RunDotGainTIFF(inputPath, separationName, outputPath, errorText, progress);
 }
 
 }  // extern "C"

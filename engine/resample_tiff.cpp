@@ -10,6 +10,7 @@
 #include "engine/delivery.h"
 #include "engine/engine_log.h"
 #include "engine/engine_setup.h"
+#include "engine/input_facts.h"
 #include "engine/output_geometry.h"
 #include "engine/resample_writer.h"
 #include "engine/source_reader.h"
@@ -35,58 +36,6 @@ void CopyToBuffer(const std::string& text, char* buffer, std::size_t size) {
 }
 
 namespace {
-
-// Facts about the input read from its first directory.
-struct InputFacts {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    std::uint16_t bits = 1;
-    std::uint16_t samples = 1;
-    std::uint16_t photometric = 0;
-    bool tiled = false;
-    bool hasResolution = false;
-    float resX = 0;  // dpi
-    float resY = 0;
-    std::uint16_t page = 0;
-    std::uint16_t pages = 0;
-    std::size_t rowBytes = 0;
-};
-
-// Checks that the input is a 1-bit, one-sample, stripped image and reads its facts.
-bool ReadInputFacts(TIFF* tif, InputFacts& f, std::string& error) {
-    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &f.bits);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &f.samples);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_PHOTOMETRIC, &f.photometric);
-    // Rows are always read as packed 1-bit data: 8-bit grey or colour input is refused.
-    if (f.bits != 1) {
-        error = Format("Unsupported bits-per-sample setting %d", f.bits);
-        return false;
-    }
-    if (f.samples != 1) {
-        error = Format("Unsupported samples-per-pixel setting %d", f.samples);
-        return false;
-    }
-    if (f.photometric != PHOTOMETRIC_MINISWHITE && f.photometric != PHOTOMETRIC_MINISBLACK) {
-        error = Format("Unsupported photometric setting %d", f.photometric);
-        return false;
-    }
-    if (TIFFIsTiled(tif)) {
-        error = "Unsupported tiled TIFF layout (only strips can be read row by row)";
-        return false;
-    }
-    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &f.width);
-    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &f.height);
-    std::uint16_t unit = RESUNIT_INCH;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
-    float x = 0, y = 0;
-    f.hasResolution = TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x) == 1 &&
-                      TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y) == 1;
-    f.resX = ResolutionToDpi(x, unit);
-    f.resY = ResolutionToDpi(y, unit);
-    TIFFGetField(tif, TIFFTAG_PAGENUMBER, &f.page, &f.pages);
-    f.rowBytes = (static_cast<std::size_t>(f.width) + 7) / 8;
-    return true;
-}
 
 // Tags of the working file, in the order readers of older tools expect them.
 bool SetOutputTags(TIFF* out, bool keepSize, const InputFacts& in, const OutputGeometry& g,
@@ -124,21 +73,17 @@ bool SetOutputTags(TIFF* out, bool keepSize, const InputFacts& in, const OutputG
     return ok;
 }
 
-// The descriptor of a whole image of one separation.
-AreaDesc WholeImageArea(std::uint32_t width, std::uint32_t height, std::uint8_t*** rowTables) {
-    AreaDesc area;
-    area.imageWidth = width;
-    area.imageHeight = height;
-    area.separations = 1;
-    area.present = 1;
-    area.w = static_cast<std::int32_t>(width);
-    area.h = static_cast<std::int32_t>(height);
-    area.rowTables = rowTables;
-    return area;
-}
+// Most bytes of expanded source rows one band may hold.
+constexpr double kSourceRowBudget = 24.0 * 1024 * 1024;
 
-void ReportProgress(int percent) {
-    if (ProcessSetup().progress) ProcessSetup().progress(percent);
+// Output rows per filter band: `lineBuffers`, or fewer so that the band's source rows stay
+// within the budget (never below 16 rows).
+int FilterBandRows(const FilterSettings& fs, int lineBuffers, std::uint32_t sourceWidth) {
+    int rows = lineBuffers;
+    while (rows > 16 && static_cast<double>(MaxResampleRequestRows(fs, rows)) * sourceWidth >
+                            kSourceRowBudget)
+        rows = std::max(16, rows * 3 / 4);
+    return rows;
 }
 
 // Everything one run holds; whatever is still held is released when the run ends, on
@@ -246,19 +191,24 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
     fs.KeepResolution = g.keepResolution ? 1 : 0;
     fs.SourceResX = g.sourceResX;
     fs.SourceResY = g.sourceResY;
-    fs.BitsPerSample = in.bits;
+    fs.BitsPerSample = 1;
     fs.SourceWidth = static_cast<std::int32_t>(in.width);
     fs.SourceHeight = static_cast<std::int32_t>(in.height);
     fs.TargetWidth = static_cast<std::int32_t>(g.outW);
     fs.TargetHeight = static_cast<std::int32_t>(g.outH);
     SelectAutomaticParameters(fs);
 
+    // The filter works in bands of at most `lineBuffers` output rows, fewer when the source
+    // rows one band needs (one byte per pixel) would exceed the budget: wide plates and big
+    // reductions would otherwise hold tens of megabytes of expanded rows. Bands are
+    // seamless, so their height never changes the output; strips keep `lineBuffers` rows.
+    const int filterRows = FilterBandRows(fs, lineBuffers, in.width);
     // The source row set holds the largest request of one band; the ring holds two.
     SourceRowSet sourceRows;
     std::vector<std::uint8_t> destRows;
-    std::vector<std::uint8_t*> destRowPointers(static_cast<std::size_t>(lineBuffers));
+    std::vector<std::uint8_t*> destRowPointers(static_cast<std::size_t>(filterRows));
     const std::size_t requestRows = std::min<std::size_t>(
-        static_cast<std::size_t>(std::max(MaxResampleRequestRows(fs, lineBuffers), 1)), in.height);
+        static_cast<std::size_t>(std::max(MaxResampleRequestRows(fs, filterRows), 1)), in.height);
     try {
         sourceRows.Allocate(requestRows, in.width);
     } catch (const std::bad_alloc&) {
@@ -286,7 +236,7 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
         return Fail("Memory allocation error");
 
     try {
-        destRows.assign(static_cast<std::size_t>(lineBuffers) * g.outW, 0);
+        destRows.assign(static_cast<std::size_t>(filterRows) * g.outW, 0);
     } catch (const std::bad_alloc&) {
         return Fail("Memory allocation error");
     }
@@ -331,13 +281,18 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
     layout.canvasH = in.height;
     layout.xOff = keepSize ? PlacementOffset(in.width, g.outW, setup.xReference) : 0;
     layout.yOff = keepSize ? PlacementOffset(in.height, g.outH, setup.yReference) : 0;
-    layout.bandRows = lineBuffers;
+    layout.bandRows = filterRows;
+    layout.stripRows = lineBuffers;
     ResampleWriter writer;
     if (!writer.Start(output_.get(), layout, &why)) return Fail(why);
 
     int first = 1;
     for (std::uint32_t y = 0; y < g.outH;) {
-        const int n = static_cast<int>(std::min<std::uint32_t>(static_cast<std::uint32_t>(lineBuffers), g.outH - y));
+        // A band never crosses a strip boundary, so strips are completed band by band.
+        const std::uint32_t stripLeft =
+            static_cast<std::uint32_t>(lineBuffers) - y % static_cast<std::uint32_t>(lineBuffers);
+        const int n = static_cast<int>(std::min<std::uint32_t>(
+            {static_cast<std::uint32_t>(filterRows), stripLeft, g.outH - y}));
         dest.y = static_cast<std::int32_t>(y);
         dest.h = n;
         if (!DoFilterData(dest, status, sourceRows, first))

@@ -22,9 +22,12 @@ bool ResampleWriter::Start(TIFF* out, const WriterLayout& layout, std::string* e
     layout_ = layout;
     outRowBytes_ = (static_cast<std::size_t>(layout.outW) + 7) / 8;
     canvasRowBytes_ = (static_cast<std::size_t>(layout.canvasW) + 7) / 8;
-    const std::size_t rowBytes = layout.keepSize ? canvasRowBytes_ : outRowBytes_;
+    // A kept page is written band by band; the scaled image strip by strip.
+    const std::size_t bufferBytes =
+        layout.keepSize ? static_cast<std::size_t>(layout.bandRows) * canvasRowBytes_
+                        : static_cast<std::size_t>(layout.stripRows) * outRowBytes_;
     try {
-        for (auto& band : bands_) band.assign(static_cast<std::size_t>(layout.bandRows) * rowBytes, 0);
+        for (auto& band : bands_) band.assign(bufferBytes, 0);
         if (layout.keepSize) blank_.assign(canvasRowBytes_, 0);
     } catch (const std::bad_alloc&) {
         if (error) *error = "Memory allocation error";
@@ -58,20 +61,32 @@ bool ResampleWriter::PostScanlines(std::vector<ScanlineJob> plan, const std::str
 bool ResampleWriter::WriteBand(const std::vector<std::uint8_t*>& rows, int n, std::uint32_t y,
                                bool negative, const std::string& workPath, std::string* error) {
     std::vector<std::uint8_t>& band = bands_[static_cast<std::size_t>(current_)];
-    current_ ^= 1;
     if (!layout_.keepSize) {
+        if (n < 0 || filled_ + static_cast<std::size_t>(n) > static_cast<std::size_t>(layout_.stripRows)) {
+            if (error) *error = WriteError(workPath, y);
+            return false;
+        }
+        std::uint8_t* const at = band.data() + filled_ * outRowBytes_;
         for (int i = 0; i < n; ++i)
             PackRow(rows[static_cast<std::size_t>(i)], layout_.outW,
-                    band.data() + static_cast<std::size_t>(i) * outRowBytes_);
-        const std::size_t bytes = static_cast<std::size_t>(n) * outRowBytes_;
-        if (negative) InvertBytes(band.data(), bytes);
+                    at + static_cast<std::size_t>(i) * outRowBytes_);
+        if (negative) InvertBytes(at, static_cast<std::size_t>(n) * outRowBytes_);
+        filled_ += static_cast<std::size_t>(n);
+        const bool last = y + static_cast<std::uint32_t>(n) >= layout_.outH;
+        if (filled_ < static_cast<std::size_t>(layout_.stripRows) && !last) return true;
+        const std::size_t bytes = filled_ * outRowBytes_;
+        // The strip's first row, for the message of a failed write.
+        const std::uint32_t firstRow = y + static_cast<std::uint32_t>(n) -
+                                       static_cast<std::uint32_t>(filled_);
+        filled_ = 0;
+        current_ ^= 1;
         TIFF* out = out_;
         const std::uint32_t strip = strip_++;
         std::uint8_t* data = band.data();
         return worker_.Post(
-            [out, strip, data, bytes, y, workPath](std::string& why) {
+            [out, strip, data, bytes, firstRow, workPath](std::string& why) {
                 if (TIFFWriteEncodedStrip(out, strip, data, static_cast<tmsize_t>(bytes)) < 0) {
-                    why = WriteError(workPath, y);
+                    why = WriteError(workPath, firstRow);
                     return false;
                 }
                 return true;
@@ -79,6 +94,7 @@ bool ResampleWriter::WriteBand(const std::vector<std::uint8_t*>& rows, int n, st
             error);
     }
 
+    current_ ^= 1;
     // The negative flag is known once the first band has read its source rows.
     if (!blankFilled_) {
         std::fill(blank_.begin(), blank_.end(), negative ? 0xFF : 0x00);

@@ -27,7 +27,8 @@ struct WriterLayout {
     std::uint32_t canvasH = 0;
     std::int64_t xOff = 0;  // placement of the scaled image on the canvas (may be negative)
     std::int64_t yOff = 0;
-    int bandRows = 1024;  // most rows of one band
+    int bandRows = 1024;   // most rows of one filtered band
+    int stripRows = 1024;  // rows of one strip of the scaled image (not a kept page)
 };
 
 class ResampleWriter {
@@ -36,9 +37,10 @@ public:
     bool Start(TIFF* out, const WriterLayout& layout, std::string* error);
 
     // Packs one band of `n` filtered rows (one byte per pixel) that starts at output row `y`
-    // and hands it to the writing thread. `negative`: the input was a negative; its rows are
-    // inverted back and its blank areas are black. False with the message when a write of
-    // this or an earlier band failed.
+    // and hands it to the writing thread: a kept page row by row, the scaled image once a
+    // strip of `stripRows` rows (or the last one) is complete. `negative`: the input was a
+    // negative; its rows are inverted back and its blank areas are black. False with the
+    // message when a write of this or an earlier band failed.
     bool WriteBand(const std::vector<std::uint8_t*>& rows, int n, std::uint32_t y, bool negative,
                    const std::string& workPath, std::string* error);
 
@@ -63,6 +65,7 @@ private:
     std::size_t canvasRowBytes_ = 0;
     std::array<std::vector<std::uint8_t>, 2> bands_;
     int current_ = 0;  // band buffer being packed
+    std::size_t filled_ = 0;  // rows of the strip being packed (scaled image)
     std::vector<std::uint8_t> blank_;
     bool blankFilled_ = false;
     std::uint32_t strip_ = 0;

@@ -63,6 +63,28 @@ TEST(VestrelOptions, BadValuesAreRefusedWithAReason) {
     }
 }
 
+TEST(VestrelOptions, SimpleAndDotGainCommands) {
+    auto c = ParseCommandLine({"simple", "a.tif", "b.tif", "--scale", "99.5"});
+    ASSERT_EQ(c.kind, Kind::Simple) << c.error;
+    EXPECT_EQ(c.simple.input, "a.tif");
+    EXPECT_EQ(c.simple.output, "b.tif");
+    EXPECT_DOUBLE_EQ(c.simple.scale, 99.5);
+    c = ParseCommandLine({"dotgain", "--separation", "Black", "a.tif", "b.tif"});
+    ASSERT_EQ(c.kind, Kind::DotGain) << c.error;
+    EXPECT_EQ(c.dotGain.separation, "Black");
+    EXPECT_EQ(c.dotGain.output, "b.tif");
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"simple", "a", "b"},
+             {"simple", "a", "b", "--scale", "x"},
+             {"simple", "a", "b", "--scale", "-1"},
+             {"simple", "a", "--scale", "99"},
+             {"dotgain", "a", "b"},
+             {"dotgain", "a", "b", "--separation", ""},
+             {"dotgain", "a", "b", "--separation", "K", "--scale", "9"},
+         })
+        EXPECT_EQ(ParseCommandLine(args).kind, Kind::Error) << testing::PrintToString(args);
+}
+
 TEST(VestrelOptions, Help) {
     EXPECT_EQ(ParseCommandLine({"--help"}).kind, Kind::Help);
     EXPECT_EQ(ParseCommandLine({"resample", "--help"}).kind, Kind::Help);

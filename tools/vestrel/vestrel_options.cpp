@@ -44,13 +44,55 @@ ParsedCommand Fail(std::string why) {
     return c;
 }
 
+// IN OUT and one required option with a value, for the simple and dotgain commands.
+bool ParseTwoFilesAndOption(const std::vector<std::string>& args, const std::string& option,
+                            std::string& input, std::string& output, std::string& value,
+                            std::string& error) {
+    std::vector<std::string> positional;
+    bool seen = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == option) {
+            if (i + 1 >= args.size()) {
+                error = option + " needs a value";
+                return false;
+            }
+            value = args[++i];
+            seen = true;
+        } else if (!args[i].empty() && args[i][0] == '-' && args[i] != "-") {
+            error = "unknown option '" + args[i] + "'";
+            return false;
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 2) {
+        error = args[0] + " wants IN and OUT";
+        return false;
+    }
+    if (!seen || value.empty()) {
+        error = args[0] + " wants " + option;
+        return false;
+    }
+    input = positional[0];
+    output = positional[1];
+    return true;
+}
+
 }  // namespace
 
 std::string VestrelUsage() {
     return "Usage: vestrel resample IN OUT [options]\n"
-           "Descreens, resamples and rescreens a 1-bit TIFF separation into OUT.\n"
+           "       vestrel simple IN OUT --scale P\n"
+           "       vestrel dotgain IN OUT --separation NAME\n"
            "\n"
-           "Options:\n"
+           "resample: descreens, resamples and rescreens a 1-bit TIFF separation into OUT.\n"
+           "simple:   shortens the content to P percent of its height by dropping evenly\n"
+           "          spaced rows (no filtering); the page height stays, the freed rows at\n"
+           "          the bottom are blank.\n"
+           "dotgain:  applies the tone curve of separation NAME (from the [Curves] of\n"
+           "          plexivar.ini; for example Black) to a 1-bit TIFF.\n"
+           "\n"
+           "Options of resample:\n"
            "  --resolution X[xY]    target resolution in dpi (default: keep the file's)\n"
            "  --scale X[xY]         scale in percent (default 100)\n"
            "  --keep-size           keep the page size: place the scaled image on the\n"
@@ -71,8 +113,28 @@ std::string VestrelUsage() {
 ParsedCommand ParseCommandLine(const std::vector<std::string>& args) {
     ParsedCommand c;
     if (args.empty()) return Fail("no command given");
-    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        c.kind = ParsedCommand::Kind::Help;
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h" || a == "help") {
+            c.kind = ParsedCommand::Kind::Help;
+            return c;
+        }
+    }
+    if (args[0] == "simple") {
+        std::string scale, error;
+        if (!ParseTwoFilesAndOption(args, "--scale", c.simple.input, c.simple.output, scale,
+                                    error))
+            return Fail(error);
+        if (!ParseNumber(scale, c.simple.scale) || c.simple.scale <= 0)
+            return Fail("--scale wants a positive percentage: '" + scale + "'");
+        c.kind = ParsedCommand::Kind::Simple;
+        return c;
+    }
+    if (args[0] == "dotgain") {
+        std::string error;
+        if (!ParseTwoFilesAndOption(args, "--separation", c.dotGain.input, c.dotGain.output,
+                                    c.dotGain.separation, error))
+            return Fail(error);
+        c.kind = ParsedCommand::Kind::DotGain;
         return c;
     }
     if (args[0] != "resample") return Fail("unknown command '" + args[0] + "'");
@@ -83,10 +145,7 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& args) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
         auto value = [&]() -> const std::string& { return args[++i]; };
-        if (a == "--help" || a == "-h") {
-            c.kind = ParsedCommand::Kind::Help;
-            return c;
-        } else if (a == "--keep-size") {
+        if (a == "--keep-size") {
             o.keepSize = true;
         } else if (a == "--keep-resolution") {
             o.keepResolution = true;

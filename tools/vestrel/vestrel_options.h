@@ -26,9 +26,25 @@ struct ResampleOptions {
     std::string mergeBackground;  // empty: no merge
 };
 
+// vestrel simple IN OUT --scale P
+struct SimpleOptions {
+    std::string input;
+    std::string output;
+    double scale = 0;  // percent of the height
+};
+
+// vestrel dotgain IN OUT --separation NAME
+struct DotGainOptions {
+    std::string input;
+    std::string output;
+    std::string separation;
+};
+
 struct ParsedCommand {
-    enum class Kind { Help, Resample, Error } kind = Kind::Error;
+    enum class Kind { Help, Resample, Simple, DotGain, Error } kind = Kind::Error;
     ResampleOptions resample;
+    SimpleOptions simple;
+    DotGainOptions dotGain;
     std::string error;  // Kind::Error: what is wrong
 };
 
