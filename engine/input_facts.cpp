@@ -2,6 +2,7 @@
 
 #include "engine/engine_setup.h"
 #include "engine/output_geometry.h"
+#include "engine/resample_tiff.h"
 #include "platform/c_locale.h"
 
 namespace vestrel {
@@ -53,6 +54,23 @@ bool ReadInputFacts(TIFF* tif, InputFacts& in, std::string& error) {
     TIFFGetField(tif, TIFFTAG_PAGENUMBER, &in.page, &in.pages);
     TIFFGetField(tif, TIFFTAG_SUBFILETYPE, &in.subfileType);
     return true;
+}
+
+UniqueTiff OpenRunInput(const char* inputPath, const std::string& workPath, char* outputPath,
+                        InputFacts& in, std::string& error) {
+    if (workPath.size() >= VESTREL_OUTPUT_PATH_SIZE) {
+        error = Format("Working file name too long (%zu characters, at most %d): %s",
+                       workPath.size(), VESTREL_OUTPUT_PATH_SIZE - 1, workPath.c_str());
+        return nullptr;
+    }
+    CopyToBuffer(workPath, outputPath, VESTREL_OUTPUT_PATH_SIZE);
+    UniqueTiff input(TIFFOpen(inputPath, "rm"));
+    if (!input) {
+        error = Format("Error opening TIFF file %s", inputPath);
+        return nullptr;
+    }
+    if (!ReadInputFacts(input.get(), in, error)) return nullptr;
+    return input;
 }
 
 AreaDesc WholeImageArea(std::uint32_t width, std::uint32_t height, std::uint8_t*** rowTables) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/filter/area_desc.h"
+#include "engine/unique_tiff.h"
 
 namespace vestrel {
 
@@ -31,6 +32,13 @@ struct InputFacts {
 // reads its facts. Rows are held as packed 1-bit data, so 8-bit grey and colour are refused.
 // False with the message for the caller's errorText.
 bool ReadInputFacts(TIFF* tif, InputFacts& in, std::string& error);
+
+// The common opening of a pipeline run: the working file name must fit the caller's
+// 260-byte output-path buffer (it is then written there; otherwise the buffer keeps the
+// final path), and the input must open and pass ReadInputFacts. Returns the open input, or
+// null with the message for errorText in `error`.
+UniqueTiff OpenRunInput(const char* inputPath, const std::string& workPath, char* outputPath,
+                        InputFacts& in, std::string& error);
 
 // The descriptor of a whole image of one separation.
 AreaDesc WholeImageArea(std::uint32_t width, std::uint32_t height, std::uint8_t*** rowTables);

@@ -141,20 +141,9 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
 
     const std::string finalPath = outputPath;
     const std::string workPath = WorkingPath(inputPath, ComputerName());
-    if (workPath.size() >= VESTREL_OUTPUT_PATH_SIZE) {
-        error_ = Format("Working file name too long (%zu characters, at most %d): %s",
-                           workPath.size(), VESTREL_OUTPUT_PATH_SIZE - 1, workPath.c_str());
-        return 0;
-    }
-    CopyToBuffer(workPath, outputPath, VESTREL_OUTPUT_PATH_SIZE);
-
-    UniqueTiff input(TIFFOpen(inputPath, "rm"));
-    if (!input) {
-        error_ = Format("Error opening TIFF file %s", inputPath);
-        return 0;
-    }
     InputFacts in;
-    if (!ReadInputFacts(input.get(), in, error_)) return 0;  // refused before any allocation
+    UniqueTiff input = OpenRunInput(inputPath, workPath, outputPath, in, error_);
+    if (!input) return 0;  // refused before any allocation
 
     // From here on a failure releases the read buffer and deletes the working file.
     failed_ = true;

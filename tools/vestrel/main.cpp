@@ -22,6 +22,36 @@ using plexivar::tools::SimpleOptions;
 // Room for the engine's longest message: two paths and some text.
 constexpr std::size_t kErrorTextSize = 2 * 4096 + 64;
 
+// The caller-owned buffers of a call that delivers through a working file: the output path
+// (which the engine overwrites with the working file's name) and the error text.
+struct CallBuffers {
+    std::array<char, VESTREL_OUTPUT_PATH_SIZE> outputPath{};
+    std::vector<char> errorText = std::vector<char>(kErrorTextSize, '\0');
+
+    // False (after saying why) when the output path does not fit the engine's buffer.
+    bool SetOutput(const std::string& output) {
+        if (output.size() >= outputPath.size()) {
+            std::cerr << "vestrel: output path longer than " << outputPath.size() - 1
+                      << " characters\n";
+            return false;
+        }
+        std::memcpy(outputPath.data(), output.c_str(), output.size() + 1);
+        return true;
+    }
+};
+
+// Exit status and message of an engine call that filled `errorText`.
+int Report(int ok, const std::vector<char>& errorText, const char* what) {
+    plexivar::tools::ShowProgress(0);
+    if (!ok) {
+        std::cerr << "vestrel: " << (errorText[0] ? errorText.data() : what) << "\n";
+        return 1;
+    }
+    // A rewrite that failed after the file was written leaves a message with success.
+    if (errorText[0]) std::cerr << "vestrel: warning: " << errorText.data() << "\n";
+    return 0;
+}
+
 int Resample(const plexivar::platform::SharedLibrary& engine, const ResampleOptions& o) {
     decltype(&SetParams) setParams = nullptr;
     decltype(&ResamleTIFF) resample = nullptr;
@@ -29,29 +59,16 @@ int Resample(const plexivar::platform::SharedLibrary& engine, const ResampleOpti
         std::cerr << "vestrel: Error finding function names in libvestrel.so\n";
         return 1;
     }
-    std::array<char, VESTREL_OUTPUT_PATH_SIZE> outputPath{};
-    if (o.output.size() >= outputPath.size()) {
-        std::cerr << "vestrel: output path longer than " << outputPath.size() - 1
-                  << " characters\n";
-        return 2;
-    }
-    std::memcpy(outputPath.data(), o.output.c_str(), o.output.size() + 1);
-    std::vector<char> errorText(kErrorTextSize, '\0');
+    CallBuffers buffers;
+    if (!buffers.SetOutput(o.output)) return 2;
 
     setParams(o.lines, o.xReference, o.yReference);
-    const int ok = resample(o.input.c_str(), outputPath.data(), o.keepSize ? 1 : 0,
+    const int ok = resample(o.input.c_str(), buffers.outputPath.data(), o.keepSize ? 1 : 0,
                             o.keepResolution ? 1 : 0, o.resolutionX, o.resolutionY, o.scaleX,
                             o.scaleY, o.topMargin, o.bottomMargin, o.leftMargin, o.rightMargin,
-                            errorText.data(), &plexivar::tools::ShowProgress,
+                            buffers.errorText.data(), &plexivar::tools::ShowProgress,
                             o.mergeBackground.empty() ? 0 : 1, o.mergeBackground.c_str());
-    plexivar::tools::ShowProgress(0);
-    if (!ok) {
-        std::cerr << "vestrel: " << (errorText[0] ? errorText.data() : "resampling failed")
-                  << "\n";
-        return 1;
-    }
-    if (errorText[0]) std::cerr << "vestrel: warning: " << errorText.data() << "\n";
-    return 0;
+    return Report(ok, buffers.errorText, "resampling failed");
 }
 
 int Simple(const plexivar::platform::SharedLibrary& engine, const SimpleOptions& o) {
@@ -75,22 +92,11 @@ int DotGain(const plexivar::platform::SharedLibrary& engine, const DotGainOption
         std::cerr << "vestrel: Error finding function names in libvestrel.so\n";
         return 1;
     }
-    std::array<char, VESTREL_OUTPUT_PATH_SIZE> outputPath{};
-    if (o.output.size() >= outputPath.size()) {
-        std::cerr << "vestrel: output path longer than " << outputPath.size() - 1
-                  << " characters\n";
-        return 2;
-    }
-    std::memcpy(outputPath.data(), o.output.c_str(), o.output.size() + 1);
-    std::vector<char> errorText(kErrorTextSize, '\0');
-    const int ok = dotGain(o.input.c_str(), o.separation.c_str(), outputPath.data(),
-                           errorText.data(), &plexivar::tools::ShowProgress);
-    plexivar::tools::ShowProgress(0);
-    if (!ok) {
-        std::cerr << "vestrel: " << (errorText[0] ? errorText.data() : "dot gain failed") << "\n";
-        return 1;
-    }
-    return 0;
+    CallBuffers buffers;
+    if (!buffers.SetOutput(o.output)) return 2;
+    const int ok = dotGain(o.input.c_str(), o.separation.c_str(), buffers.outputPath.data(),
+                           buffers.errorText.data(), &plexivar::tools::ShowProgress);
+    return Report(ok, buffers.errorText, "dot gain failed");
 }
 
 }  // namespace
