@@ -28,7 +28,7 @@ void CacheDecoder::Run(std::stop_token stop, SourceReader* r) {
     try {
         for (; row < r->inH && !stop.stop_requested(); ++row) {
             std::uint8_t* slot = r->readBuffer.data() + std::size_t{row} * r->inRowBytes;
-            if (!r->input || !r->readScanline(r->input.get(), slot, row)) {
+            if (!r->input || !r->readScanline(*r, slot, row)) {
                 r->error = r->input ? "read error at row " + std::to_string(row) : "input closed";
                 r->input.reset();
                 ok = false;

@@ -18,6 +18,7 @@
 #include "engine/output_geometry.h"
 #include "engine/resample_tiff.h"
 #include "engine/source_reader.h"
+#include "engine/tiff/row_reader.h"
 #include "engine/unique_tiff.h"
 #include "platform/c_locale.h"
 #include "platform/file_ops.h"
@@ -111,9 +112,14 @@ class DotGainRun {
 // the output back).
 bool DotGainRun::ReadImage(TIFF* input, const InputFacts& in, bool& negative) {
     std::uint8_t* const image = ActiveSourceReader().readBuffer.data();
+    RowReader rows;
+    if (std::string why; !rows.Init(input, &why) || rows.rowBytes() != in.rowBytes) {
+        error_ = Format("Error reading TIFF file: %s", why.c_str());
+        return false;
+    }
     for (std::uint32_t i = 0; i < in.height; ++i) {
         std::uint8_t* row = image + static_cast<std::size_t>(i) * in.rowBytes;
-        if (TIFFReadScanline(input, row, i, 0) != 1) {
+        if (!rows.ReadRow(i, row)) {
             error_ = Format("Error reading TIFF scanline %u", i);
             return false;
         }

@@ -26,10 +26,6 @@ bool ReadInputFacts(TIFF* tif, InputFacts& in, std::string& error) {
         error = Format("Unsupported photometric setting %d", in.photometric);
         return false;
     }
-    if (TIFFIsTiled(tif)) {
-        error = "Unsupported tiled TIFF layout (only strips can be read row by row)";
-        return false;
-    }
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &in.width);
     TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &in.height);
     if (in.width == 0 || in.height == 0) {

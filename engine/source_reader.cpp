@@ -13,8 +13,8 @@
 
 namespace vestrel {
 
-bool ReadTiffScanline(TIFF* tif, std::uint8_t* buffer, std::uint32_t row) {
-    return TIFFReadScanline(tif, buffer, row, 0) == 1;
+bool ReadFileRow(SourceReader& reader, std::uint8_t* buffer, std::uint32_t row) {
+    return reader.fileRows.ReadRow(row, buffer);
 }
 
 SourceReader& ActiveSourceReader() {
@@ -53,11 +53,11 @@ bool StartSourceReader(SourceMode mode, UniqueTiff input, std::uint16_t photomet
     if (mode != SourceMode::preloaded) {
         if (!input)
             return fail("no input file");
-        if (TIFFIsTiled(input.get()) != 0)
-            return fail("tiled images cannot be read by rows");
-        // The library writes a whole scanline into the buffer: it must fit a row slot.
-        if (static_cast<std::uint64_t>(TIFFScanlineSize64(input.get())) > inRowBytes)
-            return fail("row size too small for the file's scanlines");
+        if (std::string why; !r.fileRows.Init(input.get(), &why))
+            return fail(why);
+        // A whole row is written into the buffer: it must fit a row slot.
+        if (r.fileRows.rowBytes() > inRowBytes || r.fileRows.width() != inW)
+            return fail("row size too small for the file's rows");
     }
     if (mode == SourceMode::ring && ringRows == 0)
         return fail("ring without rows");

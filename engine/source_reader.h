@@ -16,6 +16,7 @@
 #include "engine/filter/area_desc.h"
 #include "engine/read_buffer.h"
 #include "engine/tiff/margin_store.h"
+#include "engine/tiff/row_reader.h"
 #include "engine/unique_tiff.h"
 #include "vestrel/vestrel.h"
 
@@ -23,11 +24,13 @@ namespace vestrel {
 
 enum class SourceMode { cache, ring, preloaded };
 
-// Reads packed row `row` (sample plane 0) into `buffer`; false on a read error.
-using ScanlineReader = bool (*)(TIFF* tif, std::uint8_t* buffer, std::uint32_t row);
+struct SourceReader;
 
-// Reads through TIFFReadScanline.
-bool ReadTiffScanline(TIFF* tif, std::uint8_t* buffer, std::uint32_t row);
+// Reads packed row `row` of the reader's input into `buffer`; false on a read error.
+using ScanlineReader = bool (*)(SourceReader& reader, std::uint8_t* buffer, std::uint32_t row);
+
+// Reads through the reader's RowReader: strips scanline by scanline, tiles a band at a time.
+bool ReadFileRow(SourceReader& reader, std::uint8_t* buffer, std::uint32_t row);
 
 struct SourceReader {
     SourceMode mode = SourceMode::cache;
@@ -45,7 +48,8 @@ struct SourceReader {
     bool negative = false;          // the image was detected as a negative
     MarginStore margins;            // margins captured while reading
     ProgressCallback progress = nullptr;
-    ScanlineReader readScanline = &ReadTiffScanline;  // replaced by tests
+    RowReader fileRows;              // rows of `input`, whatever its layout
+    ScanlineReader readScanline = &ReadFileRow;  // replaced by tests
     std::string error;                                // why the last request failed
     CacheDecoder decoder;  // cache mode: decodes the input on a second thread
 };

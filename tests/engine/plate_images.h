@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/tiff/row_reader.h"
 #include "engine/unique_tiff.h"
 
 namespace vestrel::testing {
@@ -104,15 +105,16 @@ struct Appearance {
 
 inline bool ReadAppearance(const std::string& path, Appearance& a) {
     UniqueTiff tif(TIFFOpen(path.c_str(), "r"));
-    if (!tif) return false;
-    TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &a.width);
-    TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &a.height);
+    RowReader rows;
+    if (!tif || !rows.Init(tif.get(), nullptr)) return false;
+    a.width = rows.width();
+    a.height = rows.height();
     TIFFGetFieldDefaulted(tif.get(), TIFFTAG_PHOTOMETRIC, &a.photometric);
     a.ink.assign(std::size_t(a.width) * a.height, 0);
     a.packed.clear();
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(TIFFScanlineSize(tif.get())));
+    std::vector<std::uint8_t> row(rows.rowBytes());
     for (std::uint32_t y = 0; y < a.height; ++y) {
-        if (TIFFReadScanline(tif.get(), row.data(), y) < 0) return false;
+        if (!rows.ReadRow(y, row.data())) return false;
         a.packed.push_back(row);
         for (std::uint32_t x = 0; x < a.width; ++x) {
             const bool bit = (row[x / 8] >> (7 - x % 8)) & 1;

@@ -20,11 +20,11 @@ std::map<std::uint32_t, int> g_reads;  // file row -> times read
 std::uint32_t g_failRow = UINT32_MAX;
 std::vector<int> g_progress;
 
-bool CountingReader(TIFF* tif, std::uint8_t* buffer, std::uint32_t row) {
+bool CountingReader(SourceReader& reader, std::uint8_t* buffer, std::uint32_t row) {
     if (row == g_failRow)
         return false;
     ++g_reads[row];
-    return ReadTiffScanline(tif, buffer, row);
+    return ReadFileRow(reader, buffer, row);
 }
 
 int RecordProgress(int percent) {
@@ -59,7 +59,7 @@ class SourceReaderTest : public ::testing::Test {
     }
     void TearDown() override {
         FinishSourceReader();
-        ActiveSourceReader().readScanline = &ReadTiffScanline;
+        ActiveSourceReader().readScanline = &ReadFileRow;
         ActiveSourceReader().margins.Clear();
         ProcessSetup().progress = nullptr;
     }
