@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/band_packing.h"
+#include "engine/engine_run.h"
 #include "engine/engine_setup.h"
 #include "engine/input_facts.h"
 #include "engine/filter/filter_settings.h"
@@ -65,45 +66,18 @@ bool SetGainOutputTags(TIFF* out, const InputFacts& in, int lineBuffers) {
     return ok;
 }
 
-// Everything one run holds; whatever is still held is released when the run ends, on
-// success and on failure alike.
-class DotGainRun {
+// One dot-gain run.
+class DotGainRun : public EngineRun {
   public:
-    explicit DotGainRun(const SleepFunction& sleep) : sleep_(sleep) {}
-    ~DotGainRun() {
-        ReleaseGainTables();
-        ReleaseErrorRows();
-        ClearCurrentFilterSettings();
-        FinishSourceReader();
-        output_.reset();
-        if (failed_) {
-            // A failed run gives its memory back and leaves no working file behind.
-            ActiveSourceReader().readBuffer.Release();
-            if (!workPath_.empty())
-                fs::DeleteFile(workPath_);
-        }
-    }
-    DotGainRun(const DotGainRun&) = delete;
-    DotGainRun& operator=(const DotGainRun&) = delete;
+    explicit DotGainRun(const SleepFunction& sleep) : EngineRun(&ReleaseGainTables), sleep_(sleep) {}
 
     int Run(const char* inputPath, const std::string& separationName, char* outputPath);
-    const std::string& error() const { return error_; }
 
   private:
-    int Fail(std::string message) {
-        error_ = std::move(message);
-        failed_ = true;
-        return 0;
-    }
     bool ReadImage(TIFF* input, const InputFacts& in, bool& negative);
     bool Deliver(const std::string& workPath, const std::string& finalPath);
 
     const SleepFunction& sleep_;
-    std::string error_;
-    bool failed_ = false;
-    std::string workPath_;  // deleted when the run fails
-    UniqueTiff output_;
-    std::unique_ptr<FilterSettings> settings_;
 };
 
 // Reads the whole image into the reader's buffer as a positive: min-is-black rows are
@@ -153,16 +127,9 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
     UniqueTiff input = OpenRunInput(inputPath, workPath, outputPath, in, error_);
     if (!input) return 0;  // refused before any allocation
 
-    // From here on a failure releases the read buffer and deletes the working file.
-    failed_ = true;
-    try {
-        settings_ = std::make_unique<FilterSettings>();
-    } catch (const std::bad_alloc&) {
-        return Fail("Memory allocation error");
-    }
+    if (!BeginFiltering(setup.iniPath))
+        return 0;
     FilterSettings& fs = *settings_;
-    fs.IniPath = setup.iniPath;
-    ReadFilterSettings(fs);
     // The image keeps its size and resolution: one source pixel per output pixel.
     fs.TargetResX = fs.SourceResX = in.resX;
     fs.TargetResY = fs.SourceResY = in.resY;

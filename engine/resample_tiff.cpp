@@ -9,6 +9,7 @@
 
 #include "engine/delivery.h"
 #include "engine/engine_log.h"
+#include "engine/engine_run.h"
 #include "engine/engine_setup.h"
 #include "engine/input_facts.h"
 #include "engine/output_geometry.h"
@@ -86,46 +87,14 @@ int FilterBandRows(const FilterSettings& fs, int lineBuffers, std::uint32_t sour
     return rows;
 }
 
-// Everything one run holds; whatever is still held is released when the run ends, on
-// success and on failure alike.
-class ResampleRun {
+// One resampling run.
+class ResampleRun : public EngineRun {
 public:
-    ~ResampleRun() {
-        ReleaseBandTables();
-        ReleaseErrorRows();
-        ClearCurrentFilterSettings();
-        FinishSourceReader();
-        output_.reset();
-        ActiveSourceReader().margins.Clear();
-        if (failed_) {
-            // A failed run gives its memory back and leaves no working file behind.
-            ActiveSourceReader().readBuffer.Release();
-            if (!workPath_.empty()) fs::DeleteFile(workPath_);
-        }
-    }
+    ResampleRun() : EngineRun(&ReleaseBandTables) {}
 
     int Run(const char* inputPath, char* outputPath, bool keepSize, bool keepResolution,
             double resolutionX, double resolutionY, double scaleX, double scaleY, double top,
             double bottom, double left, double right, bool merge, const char* backgroundPath);
-
-    const std::string& error() const { return error_; }
-
-private:
-    int Fail(std::string message) {
-        error_ = std::move(message);
-        failed_ = true;
-        return 0;
-    }
-
-    struct TiffCloser {
-        void operator()(TIFF* t) const { TIFFClose(t); }
-    };
-
-    std::string error_;
-    bool failed_ = false;
-    std::string workPath_;  // deleted when the run fails
-    std::unique_ptr<TIFF, TiffCloser> output_;
-    std::unique_ptr<FilterSettings> settings_;
 };
 
 int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, bool keepResolution,
@@ -145,16 +114,8 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
     UniqueTiff input = OpenRunInput(inputPath, workPath, outputPath, in, error_);
     if (!input) return 0;  // refused before any allocation
 
-    // From here on a failure releases the read buffer and deletes the working file.
-    failed_ = true;
-    try {
-        settings_ = std::make_unique<FilterSettings>();
-    } catch (const std::bad_alloc&) {
-        return Fail("Memory allocation error");
-    }
+    if (!BeginFiltering(setup.iniPath)) return 0;
     FilterSettings& fs = *settings_;
-    fs.IniPath = setup.iniPath;
-    ReadFilterSettings(fs);
 
     GeometryRequest request;
     request.inW = in.width;

@@ -13,6 +13,7 @@
 #include "engine/resample_tiff.h"
 #include "engine/source_reader.h"
 #include "platform/file_ops.h"
+#include "tests/engine/engine_test_support.h"
 #include "tests/engine/plate_images.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/temp_dir.h"
@@ -31,14 +32,8 @@ const char* const kReshaping =
     "[Preferences]\r\nAutomatic=0\r\nAverageFilterSize=4\r\nThreshold=10\r\n";
 const char* const kMidToneBoost = "[All]\r\nXVal=3 0 50 100\r\nYVal=3 0 60 100\r\n";
 
-std::vector<int>& ProgressSeen() {
-    static std::vector<int> seen;
-    return seen;
-}
-int RecordProgress(int percent) {
-    ProgressSeen().push_back(percent);
-    return 0;
-}
+using testing::ProgressSeen;
+using testing::RecordProgress;
 
 template <typename T>
 T Tag(TIFF* tif, ttag_t tag) {
@@ -52,47 +47,22 @@ std::string Text(TIFF* tif, ttag_t tag) {
     return TIFFGetField(tif, tag, &text) == 1 && text != nullptr ? text : "<none>";
 }
 
-class DotGainTiffTest : public ::testing::Test {
+class DotGainTiffTest : public testing::EngineScratchTest {
   protected:
     void SetUp() override { Configure(""); }
-    // The stored progress function must not outlive the test that recorded with it.
-    void TearDown() override { ProcessSetup().progress = nullptr; }
 
     // Starts the engine in the scratch folder with these ini sections.
     void Configure(const std::string& sections, int lineBuffers = 64) {
-        dir_.Write("plexivar.ini", "[Setup]\r\nUseTempPath=0\r\n" + sections);
-        InitializeEngine(dir_.path());
-        StoreParams(lineBuffers, 1, 1);
-    }
-
-    std::string Plate(const std::string& name, const PlateLayout& layout) {
-        const std::string path = dir_.File(name);
-        EXPECT_TRUE(testing::WritePlate(path, layout));
-        return path;
+        StartEngine("[Setup]\r\nUseTempPath=0\r\n" + sections, lineBuffers);
     }
 
     int Run(
         const std::string& in, const std::string& out, const char* separation = "Black",
         const SleepFunction& sleep = [](int) {}) {
-        std::memset(outputPath_.data(), 0, outputPath_.size());
-        std::strncpy(outputPath_.data(), out.c_str(), outputPath_.size() - 1);
-        errorText_.fill('\0');
-        ProgressSeen().clear();
+        PrepareCall(out);
         return RunDotGainTIFF(in.c_str(), separation, outputPath_.data(), errorText_.data(),
                               &RecordProgress, sleep);
     }
-    std::string ErrorText() const { return errorText_.data(); }
-    std::string WorkingName() const { return outputPath_.data(); }
-
-    static Appearance Read(const std::string& path) {
-        Appearance a;
-        EXPECT_TRUE(testing::ReadAppearance(path, a)) << path;
-        return a;
-    }
-
-    TempDir dir_;
-    std::array<char, VESTREL_OUTPUT_PATH_SIZE> outputPath_{};
-    std::array<char, kErrorTextSize> errorText_{};
 };
 
 // Ink share of wedge step `step` (of `steps` across the width), away from the step edges

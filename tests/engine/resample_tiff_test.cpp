@@ -9,6 +9,7 @@
 #include "engine/engine_setup.h"
 #include "engine/delivery.h"
 #include "platform/file_ops.h"
+#include "tests/engine/engine_test_support.h"
 #include "tests/engine/plate_images.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/temp_dir.h"
@@ -30,55 +31,26 @@ struct Job {
     std::string merge;
 };
 
-std::vector<int>& ProgressSeen() {
-    static std::vector<int> seen;
-    return seen;
-}
-int RecordProgress(int percent) {
-    ProgressSeen().push_back(percent);
-    return 0;
-}
+using testing::ProgressSeen;
+using testing::RecordProgress;
 
-class ResampleTiffTest : public ::testing::Test {
+class ResampleTiffTest : public testing::EngineScratchTest {
 protected:
     void SetUp() override { Configure("UseTempPath=0\r\n"); }
 
     // Starts the engine in the scratch folder with these "Setup" keys.
     void Configure(const std::string& keys, int lineBuffers = 64, int xRef = 1, int yRef = 1) {
-        dir_.Write("plexivar.ini", "[Setup]\r\n" + keys);
-        InitializeEngine(dir_.path());
-        StoreParams(lineBuffers, xRef, yRef);
-    }
-
-    std::string Plate(const std::string& name, const PlateLayout& layout) {
-        const std::string path = dir_.File(name);
-        EXPECT_TRUE(testing::WritePlate(path, layout));
-        return path;
+        StartEngine("[Setup]\r\n" + keys, lineBuffers, xRef, yRef);
     }
 
     // Runs one job into `out`; returns the result and leaves the texts in the members.
     int Run(const std::string& in, const std::string& out, const Job& job) {
-        std::memset(outputPath_.data(), 0, outputPath_.size());
-        std::strncpy(outputPath_.data(), out.c_str(), outputPath_.size() - 1);
-        errorText_.fill('\0');
-        ProgressSeen().clear();
+        PrepareCall(out);
         return RunResamleTIFF(in.c_str(), outputPath_.data(), job.keepSize, job.keepResolution,
                               job.resolution, job.resolution, job.scaleX, job.scaleY, job.top,
                               job.bottom, job.left, job.right, errorText_.data(), &RecordProgress,
                               job.merge.empty() ? 0 : 1, job.merge.c_str());
     }
-    std::string ErrorText() const { return errorText_.data(); }
-    std::string WorkingName() const { return outputPath_.data(); }
-
-    static Appearance Read(const std::string& path) {
-        Appearance a;
-        EXPECT_TRUE(testing::ReadAppearance(path, a)) << path;
-        return a;
-    }
-
-    TempDir dir_;
-    std::array<char, VESTREL_OUTPUT_PATH_SIZE> outputPath_{};
-    std::array<char, kErrorTextSize> errorText_{};
 };
 
 TEST_F(ResampleTiffTest, ResolutionChangeGivesTheScaledPlateAndItsTags) {

@@ -12,6 +12,7 @@
 #include "engine/engine_setup.h"
 #include "engine/tiff/tiff_file.h"
 #include "platform/file_ops.h"
+#include "tests/engine/engine_test_support.h"
 #include "tests/engine/test_tiff_image.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/temp_dir.h"
@@ -23,14 +24,8 @@ using plexivar::testing::TempDir;
 using Rows = std::vector<std::vector<std::uint8_t>>;
 namespace fs = plexivar::platform;
 
-std::vector<int>& ProgressSeen() {
-    static std::vector<int> seen;
-    return seen;
-}
-int RecordProgress(int percent) {
-    ProgressSeen().push_back(percent);
-    return 0;
-}
+using testing::ProgressSeen;
+using testing::RecordProgress;
 
 // Row r carries its own number in its first two bytes, so every output row names its source.
 std::vector<std::uint8_t> NumberedRow(std::uint32_t r, std::uint32_t width) {
