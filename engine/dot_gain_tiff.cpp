@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/band_packing.h"
+#include "engine/band_rows.h"
 #include "engine/engine_run.h"
 #include "engine/engine_setup.h"
 #include "engine/input_facts.h"
@@ -161,8 +162,7 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
     const std::size_t bandRows =
         std::min<std::size_t>(static_cast<std::size_t>(lineBuffers), in.height);
     SourceRowSet sourceRows;
-    std::vector<std::uint8_t> destRows;
-    std::vector<std::uint8_t*> destRowPointers;
+    BandRows destRows;
     try {
         const auto requestRows = std::min<std::size_t>(
             static_cast<std::size_t>(MaxGainRequestRows(fs, lineBuffers)), in.height);
@@ -176,17 +176,10 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
         return 0;
     input.reset();  // the input may be moved by others while the filter runs
 
-    try {
-        destRows.assign(bandRows * in.width, 0);
-        destRowPointers.resize(bandRows);
-    } catch (const std::bad_alloc&) {
+    if (!destRows.Allocate(bandRows, in.width))
         return Fail("Memory allocation error");
-    }
-    for (std::size_t i = 0; i < destRowPointers.size(); ++i)
-        destRowPointers[i] = destRows.data() + i * in.width;
-    std::uint8_t** destTables[1] = {destRowPointers.data()};
     std::uint8_t** sourceTables[1] = {nullptr};
-    AreaDesc dest = WholeImageArea(in.width, in.height, destTables);
+    AreaDesc dest = WholeImageArea(in.width, in.height, destRows.tables());
     fs.DestDesc = dest;
     fs.SourceDesc = WholeImageArea(in.width, in.height, sourceTables);
 
@@ -219,7 +212,7 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
             return Fail(Format("Filtering error offset %u", y));
         first = 0;
         for (std::uint32_t r = 0; r < n; ++r)
-            PackRow(destRowPointers[r], in.width, band.data() + r * outRowBytes);
+            PackRow(destRows.rows()[r], in.width, band.data() + r * outRowBytes);
         const std::size_t bytes = n * outRowBytes;
         if (negative)
             InvertBytes(band.data(), bytes);

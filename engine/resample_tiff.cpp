@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "engine/band_rows.h"
 #include "engine/delivery.h"
 #include "engine/engine_log.h"
 #include "engine/engine_run.h"
@@ -155,8 +156,7 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
     const int filterRows = FilterBandRows(fs, lineBuffers, in.width);
     // The source row set holds the largest request of one band; the ring holds two.
     SourceRowSet sourceRows;
-    std::vector<std::uint8_t> destRows;
-    std::vector<std::uint8_t*> destRowPointers(static_cast<std::size_t>(filterRows));
+    BandRows destRows;
     const std::size_t requestRows = std::min<std::size_t>(
         static_cast<std::size_t>(std::max(MaxResampleRequestRows(fs, filterRows), 1)), in.height);
     try {
@@ -185,17 +185,11 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
                             margins.rightBytes))
         return Fail("Memory allocation error");
 
-    try {
-        destRows.assign(static_cast<std::size_t>(filterRows) * g.outW, 0);
-    } catch (const std::bad_alloc&) {
+    if (!destRows.Allocate(static_cast<std::size_t>(filterRows), g.outW))
         return Fail("Memory allocation error");
-    }
-    for (std::size_t i = 0; i < destRowPointers.size(); ++i)
-        destRowPointers[i] = destRows.data() + i * g.outW;
-    std::uint8_t** destTables[1] = {destRowPointers.data()};
     std::uint8_t** sourceTables[1] = {nullptr};
 
-    AreaDesc dest = WholeImageArea(g.outW, g.outH, destTables);
+    AreaDesc dest = WholeImageArea(g.outW, g.outH, destRows.tables());
     const AreaDesc source = WholeImageArea(in.width, in.height, sourceTables);
     fs.DestDesc = dest;
     fs.SourceDesc = source;
@@ -248,7 +242,7 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
         if (!DoFilterData(dest, status, sourceRows, first))
             return Fail(Format("Filtering error offset %u", y));
         first = 0;
-        if (!writer.WriteBand(destRowPointers, n, y, reader.negative, workPath, &why))
+        if (!writer.WriteBand(destRows.rows(), n, y, reader.negative, workPath, &why))
             return Fail(why);
         y += static_cast<std::uint32_t>(n);
         fs.DestDesc.y = static_cast<std::int32_t>(y);

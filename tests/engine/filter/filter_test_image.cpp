@@ -88,9 +88,8 @@ FilterSettings ResampleSettings(const TestImage& image, float scale, int average
     return s;
 }
 
-std::vector<std::uint8_t> RunFilter(FilterSettings& settings, const TestImage& image, int bandRows,
-                                    bool& ok) {
-    (void)image;
+std::vector<std::uint8_t> RunInBands(FilterSettings& settings, int bandRows, FilterInit init,
+                                     FilterBand band, bool& ok) {
     ok = false;
     PublishFilterSettings(settings);
     const int w = settings.DestDesc.w;
@@ -99,23 +98,29 @@ std::vector<std::uint8_t> RunFilter(FilterSettings& settings, const TestImage& i
     SourceRowSet rows;
     int status = -1;
     AreaDesc dest = settings.DestDesc;
-    if (InitResampleFilter(dest, rows, status) == 0 || status != 0)
-        return output;
+    bool failed = init(dest, rows, status) == 0 || status != 0;
     std::vector<std::uint8_t*> outRows(static_cast<std::size_t>(bandRows));
     std::uint8_t** table = outRows.data();
     dest.rowTables = &table;
-    bool failed = false;
     for (int y = 0; y < h && !failed; y += bandRows) {
         dest.y = y;
         dest.h = std::min(bandRows, h - y);
         for (int k = 0; k < dest.h; ++k)
             outRows[static_cast<std::size_t>(k)] = &output[static_cast<std::size_t>(y + k) * w];
-        failed = DoFilterData(dest, status, rows, y == 0 ? 1 : 0) == 0 || status != 0;
+        failed = band(dest, status, rows, y == 0 ? 1 : 0) == 0 || status != 0;
     }
-    ReleaseBandTables();
     ReleaseErrorRows();
     ClearCurrentFilterSettings();
     ok = !failed;
+    return output;
+}
+
+std::vector<std::uint8_t> RunFilter(FilterSettings& settings, const TestImage& image, int bandRows,
+                                    bool& ok) {
+    (void)image;
+    std::vector<std::uint8_t> output =
+        RunInBands(settings, bandRows, &InitResampleFilter, &DoFilterData, ok);
+    ReleaseBandTables();
     return output;
 }
 

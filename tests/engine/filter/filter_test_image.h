@@ -43,6 +43,16 @@ int FailingReader(AreaDesc& request, SourceRowSet& rows, int first);
 // no automatic selection. Publish them before InitResampleFilter.
 FilterSettings ResampleSettings(const TestImage& image, float scale, int averageSize);
 
+// Set-up and band entry of a filter (resampling or dot gain).
+using FilterInit = int (*)(const AreaDesc& destDesc, SourceRowSet& rows, int& status);
+using FilterBand = int (*)(const AreaDesc& destDesc, int& status, SourceRowSet& rows, int first);
+
+// Publishes `settings`, sets the filter up with `init` and produces the whole DestDesc in
+// bands of `bandRows` rows with `band`; rows never written keep 0x5A. `ok` is false on any
+// failure. Releases the error rows and the current settings, not the filter's own tables.
+std::vector<std::uint8_t> RunInBands(FilterSettings& settings, int bandRows, FilterInit init,
+                                     FilterBand band, bool& ok);
+
 // Runs a whole image through InitResampleFilter and DoFilterData in bands of `bandRows`
 // output rows and returns the output (width x height bytes, row-major). `ok` false on any
 // failure.

@@ -79,33 +79,7 @@ inline FilterSettings GainSettings(const TestImage& image, int averageSize, int 
 // Runs the whole image in bands of `bandRows` rows; `ok` false on any failure. Leaves the
 // level table in place (call ReleaseGainTables afterwards) so tests can look at it.
 inline std::vector<std::uint8_t> RunGainFilter(FilterSettings& settings, int bandRows, bool& ok) {
-    ok = false;
-    PublishFilterSettings(settings);
-    const int w = settings.DestDesc.w;
-    const int h = settings.DestDesc.h;
-    std::vector<std::uint8_t> output(static_cast<std::size_t>(w) * h, 0x5A);
-    SourceRowSet rows;
-    int status = -1;
-    AreaDesc dest = settings.DestDesc;
-    if (InitGainFilter(dest, rows, status) == 0 || status != 0) {
-        ClearCurrentFilterSettings();
-        return output;
-    }
-    std::vector<std::uint8_t*> outRows(static_cast<std::size_t>(bandRows));
-    std::uint8_t** table = outRows.data();
-    dest.rowTables = &table;
-    bool failed = false;
-    for (int y = 0; y < h && !failed; y += bandRows) {
-        dest.y = y;
-        dest.h = std::min(bandRows, h - y);
-        for (int k = 0; k < dest.h; ++k)
-            outRows[static_cast<std::size_t>(k)] = &output[static_cast<std::size_t>(y + k) * w];
-        failed = DoGainFilterData(dest, status, rows, y == 0 ? 1 : 0) == 0 || status != 0;
-    }
-    ReleaseErrorRows();
-    ClearCurrentFilterSettings();
-    ok = !failed;
-    return output;
+    return RunInBands(settings, bandRows, &InitGainFilter, &DoGainFilterData, ok);
 }
 
 // Share of ink (non-zero) pixels of a byte image in a rectangle.
