@@ -3,7 +3,7 @@
 #include <boost/regex.hpp>
 #include <exception>
 
-#include "ui/log_file.h"
+#include "service/report/log_file.h"
 
 namespace plexivar {
 namespace {

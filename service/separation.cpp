@@ -8,7 +8,7 @@
 #include "service/name_fields.h"
 #include "service/name_pattern.h"
 #include "service/name_rewrite.h"
-#include "ui/log_file.h"
+#include "service/report/log_file.h"
 
 namespace plexivar {
 namespace {

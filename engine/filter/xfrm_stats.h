@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/filter/gain_state.h"
+#include "engine/filter/gain/gain_state.h"
 
 namespace vestrel {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_setup.h"
-#include "engine/resample_tiff.h"
+#include "engine/api/engine_setup.h"
+#include "engine/pipeline/resample_tiff.h"
 #include "tests/engine/plate_images.h"
 #include "tests/support/temp_dir.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/tiff/row_reader.h"
-#include "engine/unique_tiff.h"
+#include "engine/io/unique_tiff.h"
 
 namespace vestrel::testing {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/unique_tiff.h"
+#include "engine/io/unique_tiff.h"
 
 namespace vestrel::testing {
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/filter/gain_rescreen.h"
+#include "engine/filter/gain/gain_rescreen.h"
 
 namespace vestrel {
 namespace {
