@@ -25,6 +25,10 @@ typedef int (*ProgressCallback)(int);
  * file name. */
 #define VESTREL_OUTPUT_PATH_SIZE 260
 
+/* Size of the caller's errorText buffer; the engine never writes more (longer messages are
+ * cut, always zero-terminated). */
+#define VESTREL_ERROR_TEXT_SIZE 4096
+
 /* Stores the band height (output rows per band) and the placement references
  * (0 left/top, 1 centred, 2 right/bottom) for the following calls. */
 VESTREL_EXPORT void SetParams(int lineBuffers, int xReference, int yReference);
