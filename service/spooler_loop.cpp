@@ -1,5 +1,6 @@
 #include "service/spooler_loop.h"
 
+#include "platform/file_identity.h"
 #include "platform/file_ops.h"
 #include "service/database_reports.h"
 #include "service/file_job.h"
@@ -122,6 +123,10 @@ bool SpoolerLoop::CheckFolders(int index) {
     if (!EnsureFolder(output, command(s.FireCommandOnFolderReconnectOutput,
                                       s.FolderReconnectCommandOutput)))
         return fail("Unable to locate output folder " + output + ". Please check configuration");
+    // A folder that is both input and output (or archive) would take its own deliveries
+    // as new work, and a staged delivery would remove the input it is copying.
+    if (platform::SameFile(input, output))
+        return fail("Input folder " + input + " is also the output folder. Please check configuration");
     if (s.UseTempPath == 1) {
         const std::string staging = platform::JoinPath(output, "tmp");
         if (!Reachable(staging)) platform::CreateDirectory(staging);
@@ -138,6 +143,9 @@ bool SpoolerLoop::CheckFolders(int index) {
         if (!EnsureFolder(archive, ""))
             fail("Unable to locate output backup folder " + archive +
                  ". Please check configuration");
+        else if (platform::SameFile(input, archive) || platform::SameFile(output, archive))
+            return fail("Output backup folder " + archive +
+                        " is also the input or output folder. Please check configuration");
     }
     return true;
 }
