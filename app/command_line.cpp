@@ -6,6 +6,7 @@
 #include "app/headless_command.h"
 #include "app/ping_command.h"
 #include "app/settings_command.h"
+#include "app/window_command.h"
 #include "platform/c_locale.h"
 
 namespace plexivar {
@@ -13,7 +14,8 @@ namespace plexivar {
 std::string UsageText() {
     return "Usage: plexivar [OPTION]\n"
            "Plate-file spooler: watches hot folders of 1-bit TIFF separations and delivers\n"
-           "them, resampled per colour where configured.\n"
+           "them, resampled per colour where configured. Without an option it opens the\n"
+           "operator window.\n"
            "\n"
            "Options:\n"
            "  --headless          run the service without a window (as under systemd): the\n"
@@ -31,11 +33,7 @@ std::string UsageText() {
 }
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.empty()) {
-        err << "plexivar: the operator window is not available in this build yet; run the "
-               "service with --headless (see --help)\n";
-        return 2;
-    }
+    if (args.empty()) return RunWindow(err);
     const std::string& command = args.front();
     if (command == "--help" || command == "-h") {
         out << UsageText();

@@ -1,12 +1,11 @@
 #include "app/headless_command.h"
 
-#include <signal.h>
-
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "app/database_factory.h"
+#include "app/stop_signals.h"
 #include "platform/program_dir.h"
 #include "platform/service_manager.h"
 #include "service/process_guards.h"
@@ -15,43 +14,13 @@
 #include "service/service_runtime.h"
 
 namespace plexivar {
-namespace {
-
-// Unsets the operator view when the headless run ends, however it ends.
-class ViewScope {
-public:
-    explicit ViewScope(OperatorView& view) { SetOperatorView(&view); }
-    ~ViewScope() { SetOperatorView(nullptr); }
-    ViewScope(const ViewScope&) = delete;
-    ViewScope& operator=(const ViewScope&) = delete;
-};
-
-// SIGINT and SIGTERM are blocked in every thread and taken by the main thread with
-// sigwait, so that the shut-down runs as ordinary code, not in a signal handler.
-sigset_t StopSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    return set;
-}
-
-int WaitForStopSignal(const sigset_t& set) {
-    int signal = 0;
-    while (sigwait(&set, &signal) != 0) {
-    }
-    return signal;
-}
-
-}  // namespace
 
 int RunHeadless(const HeadlessOptions& options) {
-    const sigset_t stopSignals = StopSignals();
     // Before any thread exists, so that every thread inherits the mask.
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    BlockStopSignals();
 
     ConsoleView view(stdout, stderr, platform::WritingToJournal(), options.verbose);
-    ViewScope scope(view);
+    ScopedOperatorView scope(view);
     const std::string programDir = platform::ProgramDirectory();
 
     ProcessGuards guards;
@@ -79,7 +48,7 @@ int RunHeadless(const HeadlessOptions& options) {
     }();
     platform::NotifyReady("Serving " + std::to_string(enabled) + " hot folder(s)");
 
-    const int signal = WaitForStopSignal(stopSignals);
+    const int signal = WaitForStopSignal();
     platform::NotifyStopping();
     view.ShowStatusText(signal == SIGINT ? "Interrupted, stopping.." : "Terminated, stopping..");
     runtime.ShutDown();

@@ -21,7 +21,9 @@ bool ClockSet(std::time_t t) {
 
 }  // namespace
 
-Autostart::~Autostart() {
+Autostart::~Autostart() { StopThread(); }
+
+void Autostart::StopThread() {
     context_.flags.exitRequested = 1;
     if (thread_.joinable()) thread_.join();
 }

@@ -21,6 +21,9 @@ public:
     Autostart& operator=(const Autostart&) = delete;
 
     void StartThread();
+    // Sets the exit flag and waits for the thread, so that no automatic start can race a
+    // shut-down that follows.
+    void StopThread();
     // One check (what the thread does every 3.7 s); exposed for tests.
     void Check();
 

@@ -8,6 +8,12 @@
 
 namespace plexivar {
 
+std::string InstanceLockPath() {
+    return platform::JoinPath(platform::RuntimeDirectory(), kInstanceLockName);
+}
+
+std::string InstanceChannelPath() { return InstanceLockPath() + ".raise"; }
+
 bool ProcessGuards::Acquire(const std::string& programDir, std::string& message) {
     if (!platform::ProcessorSupportsEngine()) {
         message = kProcessorMessage;
@@ -20,9 +26,7 @@ bool ProcessGuards::Acquire(const std::string& programDir, std::string& message)
     if (!allowMultiple) {
         bool heldElsewhere = false;
         std::string why;
-        if (!instance_.Acquire(
-                platform::JoinPath(platform::RuntimeDirectory(), kInstanceLockName),
-                &heldElsewhere, &why)) {
+        if (!instance_.Acquire(InstanceLockPath(), &heldElsewhere, &why)) {
             message = kAnotherInstanceMessage;
             return false;
         }

@@ -38,7 +38,7 @@ bool ServiceRuntime::StartDatabase(ProductionDatabase* database) {
 }
 
 void ServiceRuntime::ShutDown() {
-    flags_.exitRequested = 1;
+    autostart_.StopThread();
     if (control_.Running()) control_.Stop();
     control_.WaitForThread();
     context_.clock.Sleep(std::chrono::milliseconds(250));

@@ -35,8 +35,8 @@ public:
     bool StartDatabase(ProductionDatabase* database);
     // Starts the automatic-start thread.
     void StartAutostart() { autostart_.StartThread(); }
-    // Ends the automatic start, stops the spoolers (a job under way finishes first) and
-    // waits 250 ms.
+    // Ends the automatic start (waiting for its thread), stops the spoolers (a job under
+    // way finishes first) and waits 250 ms.
     void ShutDown();
 
     SpoolerControl& control() { return control_; }

@@ -39,6 +39,16 @@ public:
 void SetOperatorView(OperatorView* view);
 OperatorView* CurrentOperatorView();
 
+// Makes `view` the current view for the life of the object and unsets it afterwards, so a
+// run that ends early never leaves the service reporting to a view that is gone.
+class ScopedOperatorView {
+public:
+    explicit ScopedOperatorView(OperatorView& view) { SetOperatorView(&view); }
+    ~ScopedOperatorView() { SetOperatorView(nullptr); }
+    ScopedOperatorView(const ScopedOperatorView&) = delete;
+    ScopedOperatorView& operator=(const ScopedOperatorView&) = delete;
+};
+
 // The service's outputs, sent to the current view (nothing happens without one).
 void SetStatusText(const std::string& text);
 // `percent` is clamped to 0..100.

@@ -1,0 +1,45 @@
+// Fields of the settings dialogs. Number fields take only what can become a number (C
+// locale: "." is the decimal point whatever the desktop's language); a field left empty or
+// half-typed ("-") keeps the dialog from being accepted. Text fields hold at most the 254
+// characters that an ini value keeps when it is read back.
+#pragma once
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+namespace plexivar::ui {
+
+inline constexpr int kMaxIniText = 254;
+
+// `name` becomes the control's object name (the ini key it edits).
+QLineEdit* MakeTextField(QWidget* parent, const QString& name);
+QCheckBox* MakeCheck(QWidget* parent, const QString& name, const QString& text);
+QLineEdit* MakeIntegerField(QWidget* parent, const QString& name);
+QLineEdit* MakeRealField(QWidget* parent, const QString& name);
+
+void SetInteger(QLineEdit* field, int value);
+// 0 for a field that holds no number.
+int Integer(const QLineEdit* field);
+// Shortest form that gives the value back: 1270 -> "1270", 99.5 -> "99.5".
+void SetReal(QLineEdit* field, double value);
+double Real(const QLineEdit* field);
+
+// Enables or disables a control together with the label that names it.
+void EnableField(QWidget* field, bool enabled);
+
+struct InvalidNumber {
+    QLineEdit* field;
+    QString message;  // "Please enter an integer." or "Please enter a number."
+};
+// The first number field below `root` whose text is not a complete number.
+std::optional<InvalidNumber> FirstInvalidNumber(const QWidget* root);
+// Shows the message of the first invalid number field below `dialog` and puts the cursor
+// in it. True when every number field is valid.
+bool CheckNumbers(QWidget* dialog);
+
+}  // namespace plexivar::ui
