@@ -34,7 +34,13 @@ void SetFieldBytes(QLineEdit* field, const std::string& bytes) {
 
 void SetFieldBytes(QComboBox* field, const std::string& bytes) {
     field->setProperty(kBytesProperty, QByteArray::fromStdString(bytes));
-    field->setCurrentText(ShowBytes(bytes));
+    // The list entry that equals the text is selected; any other text is typed in.
+    const QString text = ShowBytes(bytes);
+    const int entry = field->findText(text);
+    if (entry >= 0)
+        field->setCurrentIndex(entry);
+    else
+        field->setCurrentText(text);
 }
 
 std::string FieldBytes(const QLineEdit* field) { return BytesFor(field, field->text()); }

@@ -16,7 +16,8 @@ namespace plexivar::ui {
 // UTF-8 when the bytes are valid UTF-8, else Latin-1 (every byte kept as one character).
 QString ShowBytes(const std::string& bytes);
 
-// Puts `bytes` into the field and remembers them.
+// Puts `bytes` into the field and remembers them. In a list the entry that shows them is
+// selected when there is one.
 void SetFieldBytes(QLineEdit* field, const std::string& bytes);
 void SetFieldBytes(QComboBox* field, const std::string& bytes);
 // The field's text as bytes: the remembered bytes when the text shows them unchanged,
