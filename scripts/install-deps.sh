@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential g++ cmake ninja-build pkg-config
   libtiff-dev libtiff-tools libboost-regex-dev
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev fonts-dejavu-core
   unixodbc-dev odbc-postgresql postgresql
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsystemd-dev
@@ -16,6 +16,11 @@ PACKAGES=(
 # Benchmarks also need the plate renderer and the peer tools they compare against.
 if [[ "${1:-}" == "--bench" ]]; then
   PACKAGES+=(ghostscript netpbm imagemagick libtiff-tools time bc)
+fi
+
+# The README's screenshots are taken of the real window on a virtual display.
+if [[ "${1:-}" == "--screenshots" ]]; then
+  PACKAGES+=(xvfb xauth xdotool imagemagick)
 fi
 
 missing=()

@@ -4,6 +4,7 @@
 #include <QPainterPath>
 
 #include <array>
+#include <functional>
 
 namespace plexivar::ui {
 namespace {
@@ -53,6 +54,17 @@ QPixmap Plate(int size, int lit) {
     return pixmap;
 }
 
+// A 24 x 24 tool bar symbol drawn by `shape` in `colour`, outlined a shade darker.
+QIcon ToolIcon(const QColor& colour, const std::function<void(QPainter&)>& shape) {
+    QPixmap pixmap = Blank(24);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(colour.darker(160), 1));
+    p.setBrush(colour);
+    shape(p);
+    return QIcon(pixmap);
+}
+
 }  // namespace
 
 QPixmap SpoolerImage(int image) {
@@ -96,23 +108,14 @@ QIcon TrayFrame(int frame) {
 }
 
 QIcon StartIcon() {
-    QPixmap pixmap = Blank(24);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(0, 110, 0), 1));
-    p.setBrush(QColor(40, 170, 40));
-    p.drawPolygon(QPolygonF({QPointF(6, 4), QPointF(20, 12), QPointF(6, 20)}));
-    return QIcon(pixmap);
+    return ToolIcon(QColor(40, 170, 40), [](QPainter& p) {
+        p.drawPolygon(QPolygonF({QPointF(6, 4), QPointF(20, 12), QPointF(6, 20)}));
+    });
 }
 
 QIcon StopIcon() {
-    QPixmap pixmap = Blank(24);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(130, 0, 0), 1));
-    p.setBrush(QColor(210, 30, 30));
-    p.drawRoundedRect(QRectF(5, 5, 14, 14), 2, 2);
-    return QIcon(pixmap);
+    return ToolIcon(QColor(210, 30, 30),
+                    [](QPainter& p) { p.drawRoundedRect(QRectF(5, 5, 14, 14), 2, 2); });
 }
 
 }  // namespace plexivar::ui

@@ -1,9 +1,13 @@
 #include "ui/dialog_fields.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDoubleValidator>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLocale>
+#include <QScrollArea>
+#include <QVBoxLayout>
 
 #include "ui/message_boxes.h"
 
@@ -63,6 +67,20 @@ int Integer(const QLineEdit* field) { return field->text().toInt(); }
 void SetReal(QLineEdit* field, double value) { field->setText(QString::number(value, 'g', 15)); }
 
 double Real(const QLineEdit* field) { return field->text().toDouble(); }
+
+void LayOutSettingsDialog(QDialog* dialog, QLayout* top, QWidget* content) {
+    auto* scroll = new QScrollArea(dialog);  // owned by the dialog, as everything below
+    scroll->setWidget(content);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(dialog);
+    if (top) layout->addLayout(top);
+    layout->addWidget(scroll, 1);
+    layout->addWidget(buttons);
+}
 
 void EnableField(QWidget* field, bool enabled) {
     field->setEnabled(enabled);

@@ -10,6 +10,8 @@
 
 #include <optional>
 
+class QDialog;
+class QLayout;
 class QWidget;
 
 namespace plexivar::ui {
@@ -28,6 +30,10 @@ int Integer(const QLineEdit* field);
 // Shortest form that gives the value back: 1270 -> "1270", 99.5 -> "99.5".
 void SetReal(QLineEdit* field, double value);
 double Real(const QLineEdit* field);
+
+// Lays out a settings dialog: `top` (when given) above `content`, which sits in a scroll
+// area that takes the dialog's growth, and OK and Cancel below, bound to accept and reject.
+void LayOutSettingsDialog(QDialog* dialog, QLayout* top, QWidget* content);
 
 // Enables or disables a control together with the label that names it.
 void EnableField(QWidget* field, bool enabled);

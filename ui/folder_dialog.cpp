@@ -1,10 +1,8 @@
 #include "ui/folder_dialog.h"
 
-#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -66,18 +64,7 @@ FolderDialog::FolderDialog(const Settings& settings, QString programDir, QWidget
 
     editor_ = new SpoolerEditor(settings.service.LogToDatabase != 0, std::move(programDir));
     editor_->setObjectName("EditingArea");
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidget(editor_);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(scroll, 1);
-    layout->addWidget(buttons);
+    LayOutSettingsDialog(this, top, editor_);
 
     connect(new_, &QPushButton::clicked, this, [this] { Press(Command::New); });
     connect(copy_, &QPushButton::clicked, this, [this] { Press(Command::Copy); });
@@ -90,7 +77,9 @@ FolderDialog::FolderDialog(const Settings& settings, QString programDir, QWidget
 
     editor_->SetAreaEnabled(false);
     Refill();
-    resize(960, 760);
+    // The list is where the operator starts: arrow keys pick a spooler at once.
+    list_->setFocus();
+    resize(1200, 820);
     RestorePlacement(this, kFoldersPlacement);
 }
 
@@ -106,6 +95,9 @@ void FolderDialog::Refill() {
         item->setToolTip(kOutput, ShowBytes(s.OutputFolder));
         item->setText(kFanout, YesNo(s.EnableScaling));
     }
+    // "On" starts 40 pixels wide, more when its mark and text need it.
+    list_->resizeColumnToContents(kOn);
+    list_->setColumnWidth(kOn, std::max(list_->columnWidth(kOn), kListWidths[kOn]));
     UpdateButtons();
 }
 
@@ -184,6 +176,8 @@ bool FolderDialog::ApplyPending() {
     pending_ = Command::None;
     editor_->SetAreaEnabled(false);
     Refill();
+    // The list is where the operator starts: arrow keys pick a spooler at once.
+    list_->setFocus();
     return true;
 }
 

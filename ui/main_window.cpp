@@ -12,9 +12,10 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <tiffio.h>
+
 #include <algorithm>
 
-#include "platform/c_locale.h"
 #include "service/report/job_record.h"
 #include "ui/about_box.h"
 #include "ui/activity_indicator.h"
@@ -88,8 +89,9 @@ MainWindow::MainWindow(ServiceRuntime& runtime, QueuedView& view, WindowOptions 
 MainWindow::~MainWindow() {
     view_.SetTarget(nullptr);
     if (helper_.joinable()) helper_.join();
-    // The spooler and autostart threads use the database link: they end first.
-    runtime_.ShutDown();
+    // The spooler and autostart threads use the database link: they end first (closing the
+    // window has done this already).
+    if (!shutDown_) runtime_.ShutDown();
 }
 
 void MainWindow::BuildCommands() {
@@ -185,6 +187,10 @@ void MainWindow::BuildCentre() {
 
 bool MainWindow::Initialise() {
     runtime_.Initialise(options_.engineFolder);
+    // libtiff's own handlers print to standard error, which nobody reads behind a window;
+    // what matters about a file reaches the job rows and the error line.
+    TIFFSetWarningHandler(nullptr);
+    TIFFSetErrorHandler(nullptr);
     setWindowTitle(QStringLiteral("Plexivar version " PLEXIVAR_VERSION));
     FillSpoolerIcons();
     RestorePlacement(this, kMainPlacement);

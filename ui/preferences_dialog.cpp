@@ -1,12 +1,10 @@
 #include "ui/preferences_dialog.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QScrollArea>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -51,7 +49,7 @@ PreferencesDialog::PreferencesDialog(const ServiceSettings& settings,
     setWindowTitle(QStringLiteral("General preferences"));
     setSizeGripEnabled(true);
 
-    auto* content = new QWidget;  // owned by the scroll area
+    auto* content = new QWidget;  // owned by the dialog's scroll area
     auto* columns = new QHBoxLayout(content);
     auto* left = new QVBoxLayout;
     left->addWidget(BuildStartup());
@@ -64,16 +62,7 @@ PreferencesDialog::PreferencesDialog(const ServiceSettings& settings,
     right->addStretch(1);
     columns->addLayout(right, 1);
 
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidget(content);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(scroll, 1);
-    layout->addWidget(buttons);
+    LayOutSettingsDialog(this, nullptr, content);
 
     Load(locations);
     for (const auto& flag : bound_.Flags())
@@ -175,6 +164,7 @@ QWidget* PreferencesDialog::BuildLogging() {
     location_->setObjectName("LocationName");
     location_->setEditable(true);
     location_->setInsertPolicy(QComboBox::NoInsert);
+    location_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     form->addRow(QStringLiteral("Location name"), location_);
     form->addRow(QStringLiteral("Process text"),
                  bound_.Text(MakeTextField(group, "ProcessText"), &S::ProcessText));

@@ -12,8 +12,8 @@ namespace plexivar::ui {
 namespace {
 
 constexpr int kImageRole = Qt::UserRole;
-// Room for the picture and two lines of folder name under it.
-const QSize kGrid(140, 84);
+// Room for the picture and one line of folder name under it.
+const QSize kGrid(150, 72);
 
 QStringList LocalPaths(const QMimeData* mime) {
     QStringList paths;
@@ -33,8 +33,10 @@ SpoolerIcons::SpoolerIcons(QWidget* parent) : QListWidget(parent) {
     setWrapping(false);
     setMovement(QListView::Static);
     setResizeMode(QListView::Adjust);
-    setWordWrap(true);
-    setTextElideMode(Qt::ElideMiddle);
+    // A long folder shows its end, the part that tells spoolers apart; the tool tip has
+    // all of it.
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideLeft);
     setSelectionMode(QAbstractItemView::NoSelection);
     setFocusPolicy(Qt::NoFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
