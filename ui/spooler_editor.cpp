@@ -261,9 +261,14 @@ QWidget* SpoolerEditor::BuildPlacement() {
 void SpoolerEditor::Load(const SpoolerSettings& spooler) {
     bound_.Load(spooler);
     detection_->setCurrentIndex(std::clamp(spooler.ColorDetection, 0, detection_->count() - 1));
-    if (QAbstractButton* b = xReference_->button(spooler.Xreference)) b->setChecked(true);
-    if (QAbstractButton* b = yReference_->button(spooler.Yreference)) b->setChecked(true);
-    if (QAbstractButton* b = zoneDetection_->button(spooler.ZoneDetection)) b->setChecked(true);
+    // Values outside a group's range (a hand-edited ini file) show as its nearest choice.
+    const auto choose = [](QButtonGroup* group, int value) {
+        group->button(std::clamp(value, 0, static_cast<int>(group->buttons().size()) - 1))
+            ->setChecked(true);
+    };
+    choose(xReference_, spooler.Xreference);
+    choose(yReference_, spooler.Yreference);
+    choose(zoneDetection_, spooler.ZoneDetection);
     UpdateEnabling();
 }
 
@@ -282,7 +287,6 @@ void SpoolerEditor::Store(SpoolerSettings& spooler) const {
 }
 
 void SpoolerEditor::SetAreaEnabled(bool enabled) {
-    areaEnabled_ = enabled;
     setEnabled(enabled);
     // Without the database the zone can only come from the TIFF tag or the file name.
     if (!databaseLogging_) zoneDetection_->button(0)->setChecked(true);

@@ -41,7 +41,6 @@ public:
     void Store(SpoolerSettings& spooler) const;
 
     void SetAreaEnabled(bool enabled);
-    bool AreaEnabled() const { return areaEnabled_; }
 
 private:
     QWidget* BuildFolders();
@@ -58,7 +57,6 @@ private:
 
     const bool databaseLogging_;
     const QString programDir_;
-    bool areaEnabled_ = true;
     FieldBindings<SpoolerSettings> bound_;
     QComboBox* detection_ = nullptr;
     QButtonGroup* xReference_ = nullptr;

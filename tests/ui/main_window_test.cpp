@@ -20,6 +20,7 @@
 #include "service/report/job_record.h"
 #include "tests/ui/window_harness.h"
 #include "ui/activity_indicator.h"
+#include "ui/caption_progress_bar.h"
 #include "ui/spooler_icons.h"
 #include "ui/status_table_model.h"
 #include "ui/tray_icon.h"
@@ -139,6 +140,18 @@ TEST_F(MainWindowTest, AJobRowTurnsFromYellowToGreenInPlace) {
     EXPECT_EQ(Cell(0, ui::StatusTableModel::kSeconds, Qt::DisplayRole).toString(), "3");
     EXPECT_EQ(Cell(0, ui::StatusTableModel::kComment, Qt::DisplayRole).toString(), "Scaled 99.5 x 100");
     EXPECT_EQ(Cell(0, ui::StatusTableModel::kColor, Qt::DisplayRole).toString(), "C");
+}
+
+TEST_F(MainWindowTest, ProgressReportsReachTheBar) {
+    Open(TwoSpoolers(dir));
+    auto* bar = Child<ui::CaptionProgressBar>(window(), "progress");
+    SetProgress(40, "");  // the engine's progress: the percentage shows
+    Settle();
+    EXPECT_EQ(bar->DisplayText(), "40%");
+    SetProgress(140, "Scanning..");
+    Settle();
+    EXPECT_EQ(bar->Position(), 100);
+    EXPECT_EQ(bar->DisplayText(), "Scanning..");
 }
 
 TEST_F(MainWindowTest, ColourCellsByLetterOrWord) {
@@ -342,10 +355,14 @@ TEST_F(MainWindowTest, TheTrayAnimatesWhileRunningAndTakesTheMinimisedWindow) {
 
     window().showMinimized();
     ASSERT_TRUE(WaitUntil([&] { return !window().isVisible(); }, 2000));
-    emit tray->ToggleRequested();
+    ASSERT_EQ(tray->Menu().actions().size(), 1);
+    QAction* toggle = tray->Menu().actions().front();
+    EXPECT_EQ(toggle->text(), "&Minimize / Maximize To Tray...");
+    EXPECT_EQ(tray->Menu().defaultAction(), toggle);
+    toggle->trigger();
     EXPECT_TRUE(window().isVisible());
     EXPECT_FALSE(window().isMinimized());
-    emit tray->ToggleRequested();
+    toggle->trigger();
     EXPECT_FALSE(window().isVisible());
 }
 
