@@ -9,6 +9,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <optional>
+
 #include "ui/message_boxes.h"
 
 namespace plexivar::ui {
@@ -32,6 +34,22 @@ QLineEdit* MakeNumberField(QWidget* parent, const QString& name, const char* kin
     field->setProperty(kKindProperty, QString::fromLatin1(kind));
     field->setAlignment(Qt::AlignRight);
     return field;
+}
+
+struct InvalidNumber {
+    QLineEdit* field;
+    QString message;
+};
+
+std::optional<InvalidNumber> FirstInvalidNumber(const QWidget* root) {
+    for (QLineEdit* field : root->findChildren<QLineEdit*>()) {
+        const QString kind = field->property(kKindProperty).toString();
+        if (kind.isEmpty() || field->hasAcceptableInput()) continue;
+        return InvalidNumber{field, kind == QLatin1String(kInteger)
+                                        ? QStringLiteral("Please enter an integer.")
+                                        : QStringLiteral("Please enter a number.")};
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -87,17 +105,6 @@ void EnableField(QWidget* field, bool enabled) {
     if (QWidget* parent = field->parentWidget())
         for (QLabel* label : parent->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
             if (label->buddy() == field) label->setEnabled(enabled);
-}
-
-std::optional<InvalidNumber> FirstInvalidNumber(const QWidget* root) {
-    for (QLineEdit* field : root->findChildren<QLineEdit*>()) {
-        const QString kind = field->property(kKindProperty).toString();
-        if (kind.isEmpty() || field->hasAcceptableInput()) continue;
-        return InvalidNumber{field, kind == QLatin1String(kInteger)
-                                        ? QStringLiteral("Please enter an integer.")
-                                        : QStringLiteral("Please enter a number.")};
-    }
-    return std::nullopt;
 }
 
 bool CheckNumbers(QWidget* dialog) {

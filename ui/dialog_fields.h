@@ -8,8 +8,6 @@
 #include <QLineEdit>
 #include <QString>
 
-#include <optional>
-
 class QDialog;
 class QLayout;
 class QWidget;
@@ -38,14 +36,9 @@ void LayOutSettingsDialog(QDialog* dialog, QLayout* top, QWidget* content);
 // Enables or disables a control together with the label that names it.
 void EnableField(QWidget* field, bool enabled);
 
-struct InvalidNumber {
-    QLineEdit* field;
-    QString message;  // "Please enter an integer." or "Please enter a number."
-};
-// The first number field below `root` whose text is not a complete number.
-std::optional<InvalidNumber> FirstInvalidNumber(const QWidget* root);
-// Shows the message of the first invalid number field below `dialog` and puts the cursor
-// in it. True when every number field is valid.
+// Shows "Please enter an integer." or "Please enter a number." for the first number field
+// below `dialog` that does not hold a complete number, and puts the cursor in it. True
+// when every number field is valid.
 bool CheckNumbers(QWidget* dialog);
 
 }  // namespace plexivar::ui

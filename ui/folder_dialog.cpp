@@ -1,7 +1,6 @@
 #include "ui/folder_dialog.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -104,15 +103,6 @@ void FolderDialog::Refill() {
 int FolderDialog::SelectedRow() const {
     const QList<QTreeWidgetItem*> selected = list_->selectedItems();
     return selected.isEmpty() ? -1 : list_->indexOfTopLevelItem(selected.front());
-}
-
-QPushButton* FolderDialog::ButtonFor(Command command) const {
-    switch (command) {
-        case Command::New: return new_;
-        case Command::Copy: return copy_;
-        case Command::Edit: return edit_;
-        default: return nullptr;
-    }
 }
 
 void FolderDialog::UpdateButtons() {

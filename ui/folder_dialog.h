@@ -50,7 +50,6 @@ private:
     bool ApplyPending();
     void DeleteSelected();
     int SelectedRow() const;
-    QPushButton* ButtonFor(Command command) const;
 
     std::vector<SpoolerSettings> table_;
     Command pending_ = Command::None;
