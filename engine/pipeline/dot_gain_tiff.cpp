@@ -13,6 +13,7 @@
 #include "engine/io/band_rows.h"
 #include "engine/pipeline/engine_run.h"
 #include "engine/api/engine_setup.h"
+#include "engine/api/export_call.h"
 #include "engine/pipeline/input_facts.h"
 #include "engine/filter/filter_settings.h"
 #include "engine/filter/filter_state.h"
@@ -250,29 +251,17 @@ int RunDotGainTIFF(const char* inputPath, const char* separationName, char* outp
 int RunDotGainTIFF(const char* inputPath, const char* separationName, char* outputPath,
                    char* errorText, ProgressCallback progress,
                    const SleepFunction& sleep) noexcept {
-    CopyToBuffer("", errorText, kErrorTextSize);
-    int result = 0;
-    std::string message;
-    try {
-        ProcessSetup().progress = progress;
+    return RunExport(errorText, progress, [&](std::string& message) {
         if (inputPath == nullptr || outputPath == nullptr) {
-            CopyToBuffer("Missing file name", errorText, kErrorTextSize);
+            message = "Missing file name";
             return 0;
         }
         DotGainRun run(sleep);
-        result = run.Run(inputPath, separationName != nullptr ? separationName : "", outputPath);
+        const int result =
+            run.Run(inputPath, separationName != nullptr ? separationName : "", outputPath);
         message = run.error();
-    } catch (const std::exception& e) {
-        result = 0;
-        message = Format("Unexpected error: %s", e.what());
-    } catch (...) {
-        result = 0;
-        message = "Unexpected error";
-    }
-    if (!result)
-        ReportProgress(0);
-    CopyToBuffer(message, errorText, kErrorTextSize);
-    return result;
+        return result;
+    });
 }
 
 }  // namespace vestrel

@@ -1,8 +1,8 @@
 #include "engine/pipeline/input_facts.h"
 
 #include "engine/api/engine_setup.h"
+#include "engine/api/export_call.h"
 #include "engine/pipeline/output_geometry.h"
-#include "engine/pipeline/resample_tiff.h"
 #include "platform/c_locale.h"
 
 namespace vestrel {
@@ -79,10 +79,6 @@ AreaDesc WholeImageArea(std::uint32_t width, std::uint32_t height, std::uint8_t*
     area.h = static_cast<std::int32_t>(height);
     area.rowTables = rowTables;
     return area;
-}
-
-void ReportProgress(int percent) {
-    if (ProcessSetup().progress) ProcessSetup().progress(percent);
 }
 
 }  // namespace vestrel

@@ -43,7 +43,4 @@ UniqueTiff OpenRunInput(const char* inputPath, const std::string& workPath, char
 // The descriptor of a whole image of one separation.
 AreaDesc WholeImageArea(std::uint32_t width, std::uint32_t height, std::uint8_t*** rowTables);
 
-// Reports `percent` to the progress function of the last ResamleTIFF or DotGainTIFF call.
-void ReportProgress(int percent);
-
 }  // namespace vestrel

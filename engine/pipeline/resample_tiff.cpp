@@ -12,6 +12,7 @@
 #include "engine/api/engine_log.h"
 #include "engine/pipeline/engine_run.h"
 #include "engine/api/engine_setup.h"
+#include "engine/api/export_call.h"
 #include "engine/pipeline/input_facts.h"
 #include "engine/pipeline/output_geometry.h"
 #include "engine/io/resample_writer.h"
@@ -29,13 +30,6 @@
 namespace vestrel {
 namespace fs = plexivar::platform;
 using plexivar::platform::Format;
-
-void CopyToBuffer(const std::string& text, char* buffer, std::size_t size) {
-    if (buffer == nullptr || size == 0) return;
-    const std::size_t n = std::min(text.size(), size - 1);
-    std::memcpy(buffer, text.data(), n);
-    buffer[n] = '\0';
-}
 
 namespace {
 
@@ -315,31 +309,20 @@ int RunResamleTIFF(const char* inputPath, char* outputPath, int keepSize, int ke
                    double topMargin, double bottomMargin, double leftMargin, double rightMargin,
                    char* errorText, ProgressCallback progress, int mergeBackground,
                    const char* backgroundPath) noexcept {
-    CopyToBuffer("", errorText, kErrorTextSize);
-    ProcessSetup().progress = progress;
-    if (inputPath == nullptr || outputPath == nullptr ||
-        (mergeBackground && backgroundPath == nullptr)) {
-        CopyToBuffer("Missing file name", errorText, kErrorTextSize);
-        return 0;
-    }
-    int result = 0;
-    std::string message;
-    try {
+    return RunExport(errorText, progress, [&](std::string& message) {
+        if (inputPath == nullptr || outputPath == nullptr ||
+            (mergeBackground && backgroundPath == nullptr)) {
+            message = "Missing file name";
+            return 0;
+        }
         ResampleRun run;
-        result = run.Run(inputPath, outputPath, keepSize != 0, keepResolution != 0, resolutionX,
-                         resolutionY, scaleX, scaleY, topMargin, bottomMargin, leftMargin,
-                         rightMargin, mergeBackground != 0, backgroundPath);
+        const int result = run.Run(inputPath, outputPath, keepSize != 0, keepResolution != 0,
+                                   resolutionX, resolutionY, scaleX, scaleY, topMargin,
+                                   bottomMargin, leftMargin, rightMargin, mergeBackground != 0,
+                                   backgroundPath);
         message = run.error();
-    } catch (const std::exception& e) {
-        result = 0;
-        message = Format("Unexpected error: %s", e.what());
-    } catch (...) {
-        result = 0;
-        message = "Unexpected error";
-    }
-    if (!result) ReportProgress(0);
-    CopyToBuffer(message, errorText, kErrorTextSize);
-    return result;
+        return result;
+    });
 }
 
 }  // namespace vestrel

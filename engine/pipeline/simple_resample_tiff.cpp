@@ -11,6 +11,7 @@
 
 #include "engine/api/engine_log.h"
 #include "engine/api/engine_setup.h"
+#include "engine/api/export_call.h"
 #include "engine/tiff/copy_options.h"
 #include "engine/tiff/row_reader.h"
 #include "engine/tiff/tag_copy.h"
@@ -53,11 +54,6 @@ bool PlanRowDropping(std::uint32_t height, double scalePercent, RowDropPlan& pla
 }
 
 namespace {
-
-void ReportProgress(int percent) {
-    if (ProcessSetup().progress != nullptr)
-        ProcessSetup().progress(percent);
-}
 
 // The strip height asked of the output, before the library's rule for values below 1
 // (its default of about 8 KB per strip) is applied. -1 keeps the input's strip height.
@@ -201,19 +197,15 @@ int RunSimpleResamleTIFF(const char* inputPath, const char* outputPath, int /*re
         EngineLog("ERROR: Simple resampling: missing file name");
         return 0;
     }
-    bool ok = false;
     std::string error;
-    try {
-        SimpleResampleRun run(outputPath);
-        ok = run.Run(inputPath, scalePercent);
-        error = run.error();
-    } catch (const std::exception& e) {
-        ok = false;
-        error = Format("unexpected error: %s", e.what());
-    } catch (...) {
-        ok = false;
-        error = "unexpected error";
-    }
+    const bool ok = RunGuarded(
+                        [&](std::string& message) {
+                            SimpleResampleRun run(outputPath);
+                            const bool done = run.Run(inputPath, scalePercent);
+                            message = run.error();
+                            return done ? 1 : 0;
+                        },
+                        error) != 0;
     if (!ok) {
         EngineLog("ERROR: Simple resampling of %s to %s failed: %s", inputPath, outputPath,
                   error.c_str());

@@ -1,0 +1,16 @@
+#include "engine/api/export_call.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vestrel {
+
+void CopyToBuffer(const std::string& text, char* buffer, std::size_t size) noexcept {
+    if (buffer == nullptr || size == 0)
+        return;
+    const std::size_t n = std::min(text.size(), size - 1);
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+}
+
+}  // namespace vestrel
