@@ -29,8 +29,8 @@ void CacheDecoder::Run(std::stop_token stop, SourceReader* r) {
         for (; row < r->inH && !stop.stop_requested(); ++row) {
             std::uint8_t* slot = r->readBuffer.data() + std::size_t{row} * r->inRowBytes;
             if (!r->input || !r->readScanline(*r, slot, row)) {
+                // The input is closed by the caller once this thread has ended.
                 r->error = r->input ? "read error at row " + std::to_string(row) : "input closed";
-                r->input.reset();
                 ok = false;
                 break;
             }

@@ -26,8 +26,7 @@ bool StartSourceReader(SourceMode mode, UniqueTiff input, std::uint16_t photomet
                        std::uint32_t inW, std::uint32_t inH, std::size_t inRowBytes,
                        std::size_t ringRows, std::string* error) {
     SourceReader& r = ActiveSourceReader();
-    r.decoder.Stop();
-    r.input.reset();
+    CloseSourceInput(r);
     r.mode = mode;
     r.photometric = photometric;
     r.inW = inW;
@@ -77,9 +76,13 @@ bool StartSourceReader(SourceMode mode, UniqueTiff input, std::uint16_t photomet
 
 void FinishSourceReader() {
     SourceReader& r = ActiveSourceReader();
+    CloseSourceInput(r);
+    r.loaded = false;
+}
+
+void CloseSourceInput(SourceReader& r) {
     r.decoder.Stop();
     r.input.reset();
-    r.loaded = false;
 }
 
 bool PrepareMarginStore(MarginStore& store, std::uint32_t rowBytes, std::uint32_t height,
@@ -129,7 +132,7 @@ int GetData(AreaDesc& request, SourceRowSet& rows, int first) {
     }
     if (n > rows.rows || rows.rowBytes < r.inW || rows.data.size() < rows.rows * rows.rowBytes) {
         r.error = "request larger than the source row set";
-        r.input.reset();
+        CloseSourceInput(r);
         return 0;
     }
     if (r.inH == 0) {

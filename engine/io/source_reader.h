@@ -70,6 +70,10 @@ bool StartSourceReader(SourceMode mode, UniqueTiff input, std::uint16_t photomet
 // Closes the input at the end of a run (the read buffer stays for later runs).
 void FinishSourceReader();
 
+// Closes the reader's input after a failure. The cache decoder may be reading it on its own
+// thread: it is stopped and joined first, so the input is never closed under it.
+void CloseSourceInput(SourceReader& reader);
+
 // Sizes and zeroes the margin buffers of `store` for an image of `height` rows of
 // `rowBytes` packed bytes. Margins larger than the image are limited to it. False when
 // memory is short (the store is then cleared).
