@@ -188,7 +188,7 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
     SetGainSourceReader(&GetData);
     int status = 1;
     if (!InitGainFilter(dest, sourceRows, status) || status != 0)
-        return Fail("Data estimation error");
+        return Fail(WithFilterReason("Data estimation error"));
 
     workPath_ = workPath;
     output_.reset(TIFFOpen(workPath.c_str(), "w"));
@@ -210,7 +210,7 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
         dest.y = static_cast<std::int32_t>(y);
         dest.h = static_cast<std::int32_t>(n);
         if (!DoGainFilterData(dest, status, sourceRows, first))
-            return Fail(Format("Filtering error offset %u", y));
+            return Fail(WithFilterReason(Format("Filtering error offset %u", y)));
         first = 0;
         for (std::uint32_t r = 0; r < n; ++r)
             PackRow(destRows.rows()[r], in.width, band.data() + r * outRowBytes);

@@ -193,7 +193,8 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
     SetSourceReader(&GetData);
     SetRandomReverse(setup.randomReverse);
     int status = 0;
-    if (!InitResampleFilter(dest, sourceRows, status)) return Fail("Data estimation error");
+    if (!InitResampleFilter(dest, sourceRows, status))
+        return Fail(WithFilterReason("Data estimation error"));
 
     workPath_ = workPath;
     output_.reset(TIFFOpen(workPath.c_str(), "wm"));
@@ -234,7 +235,7 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
         dest.y = static_cast<std::int32_t>(y);
         dest.h = n;
         if (!DoFilterData(dest, status, sourceRows, first))
-            return Fail(Format("Filtering error offset %u", y));
+            return Fail(WithFilterReason(Format("Filtering error offset %u", y)));
         first = 0;
         if (!writer.WriteBand(destRows.rows(), n, y, reader.negative, workPath, &why))
             return Fail(why);

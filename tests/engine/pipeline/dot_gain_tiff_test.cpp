@@ -285,7 +285,8 @@ TEST_F(DotGainTiffTest, BadInputIsRefusedWithAClearMessageAndLeavesNothingBehind
     PlateLayout flat;
     flat.height = 10;
     EXPECT_EQ(Run(Plate("flat-K.tif", flat), out), 0);
-    EXPECT_EQ(ErrorText(), "Data estimation error");
+    EXPECT_EQ(ErrorText(), "Data estimation error - FilterEstimate: Area too small")
+        << "the filter's reason follows the specified text";
 
     EXPECT_FALSE(fs::FileExists(out));
     EXPECT_FALSE(fs::FileExists(dir_.File("flat-K.tif.tmp")));
