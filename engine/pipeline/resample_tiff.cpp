@@ -287,9 +287,14 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
         std::string mergeError;
         const bool merged = MergeBackground(workPath, backgroundPath, mergePath, "",
                                             CompressionForSetting(setup.compression), &mergeError);
-        if (!merged || !fs::MoveFileReplace(mergePath, workPath)) {
+        if (merged && !fs::MoveFileReplace(mergePath, workPath, &why))
+            mergeError = Format("cannot move %s to %s: %s", mergePath.c_str(), workPath.c_str(),
+                                why.c_str());
+        if (!merged || !mergeError.empty()) {
             fs::DeleteFile(mergePath);
-            return Fail("Error merging background file");
+            // The specified text first, then why the merge failed.
+            return Fail("Error merging background file - " +
+                        (mergeError.empty() ? std::string("no reason given") : mergeError));
         }
     }
 
