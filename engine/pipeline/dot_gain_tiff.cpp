@@ -77,7 +77,6 @@ class DotGainRun : public EngineRun {
 
   private:
     bool ReadImage(TIFF* input, const InputFacts& in, bool& negative);
-    bool Deliver(const std::string& workPath, const std::string& finalPath);
 
     const SleepFunction& sleep_;
 };
@@ -105,17 +104,6 @@ bool DotGainRun::ReadImage(TIFF* input, const InputFacts& in, bool& negative) {
     negative = image[0] == 0xFF && image[in.rowBytes - 1] == 0xFF;
     if (negative)
         InvertBytes(image, in.rowBytes * in.height);
-    return true;
-}
-
-bool DotGainRun::Deliver(const std::string& workPath, const std::string& finalPath) {
-    if (!fs::MoveFileReplace(workPath, finalPath)) {
-        sleep_(1000);
-        if (!fs::MoveFileReplace(workPath, finalPath)) {
-            error_ = Format("Error moving file %s to %s", workPath.c_str(), finalPath.c_str());
-            return false;
-        }
-    }
     return true;
 }
 
@@ -233,8 +221,10 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
     settings_.reset();
     ReportProgress(0);
 
-    if (!Deliver(workPath, finalPath))
-        return 0;
+    // The one delivery of the engine (straight or staged, as UseTempPath says), with the
+    // working file named the dot-gain way.
+    if (!DeliverWorkingFile(workPath, finalPath, setup.useTempPath, setup.tempPath, error_, sleep_))
+        return Fail(error_);
     failed_ = false;
     fs::DeleteFile(workPath);
     return 1;
