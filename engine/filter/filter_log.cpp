@@ -1,11 +1,10 @@
 #include "engine/filter/filter_log.h"
 
 #include <cstdarg>
-#include <cstdio>
-#include <memory>
 #include <mutex>
 #include <utility>
 
+#include "platform/append_line.h"
 #include "platform/c_locale.h"
 
 namespace vestrel {
@@ -31,10 +30,6 @@ std::string& LastError() {
     return text;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 void Write(std::string message, bool isError) {
     if (message.size() > kMaxMessageChars)
         message.resize(kMaxMessageChars);
@@ -46,10 +41,8 @@ void Write(std::string message, bool isError) {
         last = message;
         while (!last.empty() && (last.back() == '\n' || last.back() == '\r')) last.pop_back();
     }
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(LogPath().c_str(), "ab"));
-    if (!file)
-        return;
-    std::fwrite(message.data(), 1, message.size(), file.get());
+    // A log that cannot be written loses the message.
+    plexivar::platform::AppendLine(LogPath(), message);
 }
 
 }  // namespace
