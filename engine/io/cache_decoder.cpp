@@ -30,7 +30,7 @@ void CacheDecoder::Run(std::stop_token stop, SourceReader* r) {
             std::uint8_t* slot = r->readBuffer.data() + std::size_t{row} * r->inRowBytes;
             if (!r->input || !r->readScanline(*r, slot, row)) {
                 // The input is closed by the caller once this thread has ended.
-                r->error = r->input ? "read error at input row " + std::to_string(row) : "input closed";
+                r->error = r->input ? ReadErrorText(*r, row) : "input closed";
                 ok = false;
                 break;
             }

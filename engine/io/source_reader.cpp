@@ -10,6 +10,7 @@
 #include "engine/api/engine_setup.h"
 #include "engine/io/row_expansion.h"
 #include "engine/io/source_rows.h"
+#include "engine/tiff/tiff_open.h"
 
 namespace vestrel {
 
@@ -78,6 +79,13 @@ void FinishSourceReader() {
     SourceReader& r = ActiveSourceReader();
     CloseSourceInput(r);
     r.loaded = false;
+}
+
+std::string ReadErrorText(const SourceReader& r, std::uint32_t row) {
+    std::string text = "read error at input row " + std::to_string(row);
+    if (const std::string why = LastTiffError(r.input.get()); !why.empty())
+        text += " (" + why + ")";
+    return text;
 }
 
 void CloseSourceInput(SourceReader& r) {

@@ -70,6 +70,10 @@ bool StartSourceReader(SourceMode mode, UniqueTiff input, std::uint16_t photomet
 // Closes the input at the end of a run (the read buffer stays for later runs).
 void FinishSourceReader();
 
+// Why reading file row `row` failed: "read error at input row <row>", followed by the TIFF
+// library's own message when it gave one.
+std::string ReadErrorText(const SourceReader& reader, std::uint32_t row);
+
 // Closes the reader's input after a failure. The cache decoder may be reading it on its own
 // thread: it is stopped and joined first, so the input is never closed under it.
 void CloseSourceInput(SourceReader& reader);

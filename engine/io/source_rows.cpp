@@ -47,7 +47,7 @@ void CaptureMargins(MarginStore& m, const std::uint8_t* row, std::size_t rowByte
 // Reads one file row into `slot` and normalises it; a read error closes the input.
 bool ReadRow(SourceReader& r, std::uint8_t* slot, std::uint32_t fileRow, bool first) {
     if (!r.input || !r.readScanline(r, slot, fileRow)) {
-        r.error = r.input ? "read error at input row " + std::to_string(fileRow) : "input closed";
+        r.error = r.input ? ReadErrorText(r, fileRow) : "input closed";
         CloseSourceInput(r);
         r.loaded = false;
         return false;

@@ -179,7 +179,7 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
         return Fail(WithFilterReason("Data estimation error"));
 
     workPath_ = workPath;
-    output_.reset(TIFFOpen(workPath.c_str(), "w"));
+    output_.reset(OpenTiff(workPath, "w"));
     if (!output_ || !SetGainOutputTags(output_.get(), in, lineBuffers))
         return Fail(Format("WriteTIFF: Error opening %s for writing\n", workPath.c_str()));
 

@@ -60,7 +60,7 @@ UniqueTiff OpenRunInput(const char* inputPath, const std::string& workPath, char
         return nullptr;
     }
     CopyToBuffer(workPath, outputPath, VESTREL_OUTPUT_PATH_SIZE);
-    UniqueTiff input(TIFFOpen(inputPath, "rm"));
+    UniqueTiff input(OpenTiff(inputPath, "rm"));
     if (!input) {
         error = Format("Error opening TIFF file %s", inputPath);
         return nullptr;

@@ -197,7 +197,7 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
         return Fail(WithFilterReason("Data estimation error"));
 
     workPath_ = workPath;
-    output_.reset(TIFFOpen(workPath.c_str(), "wm"));
+    output_.reset(OpenTiff(workPath, "wm"));
     if (!output_) return Fail(Format("WriteTIFF: Error opening %s for writing\n", workPath.c_str()));
     // Strip height of the working file. Bands are written as strips of `lineBuffers` rows. A
     // kept page is written row by row: straight into strips of `rowsPerStrip` rows when
