@@ -25,7 +25,7 @@ SourceReader& ActiveSourceReader() {
 
 bool StartSourceReader(SourceMode mode, UniqueTiff input, std::uint16_t photometric,
                        std::uint32_t inW, std::uint32_t inH, std::size_t inRowBytes,
-                       std::size_t ringRows, std::string* error) {
+                       std::size_t ringRows, std::string* error, bool* outOfMemory) {
     SourceReader& r = ActiveSourceReader();
     CloseSourceInput(r);
     r.mode = mode;
@@ -69,6 +69,8 @@ bool StartSourceReader(SourceMode mode, UniqueTiff input, std::uint16_t photomet
         if (r.readBuffer.size() < bytes)
             return fail("preloaded image missing");
     } else if (std::string why; !r.readBuffer.Reserve(bytes, &why)) {
+        if (outOfMemory != nullptr)
+            *outOfMemory = true;
         return fail(why);
     }
     r.input = std::move(input);

@@ -62,10 +62,10 @@ SourceReader& ActiveSourceReader();
 // existing buffer is kept when large enough) and resets the ring state and the negative
 // flag. The margin store is left alone. The progress function comes from EngineSetup.
 // On failure returns false with the reason in `error` (the input is closed; a failed
-// allocation releases the read buffer).
+// allocation releases the read buffer and sets `outOfMemory`).
 bool StartSourceReader(SourceMode mode, UniqueTiff input, std::uint16_t photometric,
                        std::uint32_t inW, std::uint32_t inH, std::size_t inRowBytes,
-                       std::size_t ringRows, std::string* error);
+                       std::size_t ringRows, std::string* error, bool* outOfMemory = nullptr);
 
 // Closes the input at the end of a run (the read buffer stays for later runs).
 void FinishSourceReader();

@@ -139,12 +139,13 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
 
     SourceReader& reader = ActiveSourceReader();
     const std::size_t imageBytes = in.rowBytes * in.height;
-    if (!reader.readBuffer.Reserve(imageBytes))
-        return Fail("Memory allocation error");
     std::string why;
+    if (!reader.readBuffer.Reserve(imageBytes, &why))
+        return Fail(Format("Memory allocation error - image buffer of %zu bytes: %s", imageBytes,
+                           why.c_str()));
     if (!StartSourceReader(SourceMode::preloaded, UniqueTiff(), in.photometric, in.width, in.height,
                            in.rowBytes, 0, &why))
-        return Fail("Memory allocation error");
+        return Fail("Unsupported TIFF layout - " + why);
 
     // Sized for the largest request of a band or an estimation band. A band never has more
     // rows than the image.
@@ -157,7 +158,7 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
             static_cast<std::size_t>(MaxGainRequestRows(fs, lineBuffers)), in.height);
         sourceRows.Allocate(requestRows, in.width);
     } catch (const std::bad_alloc&) {
-        return Fail("Memory allocation error");
+        return Fail(Format("Memory allocation error - source rows of %u bytes", in.width));
     }
 
     bool negative = false;
@@ -166,7 +167,8 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
     input.reset();  // the input may be moved by others while the filter runs
 
     if (!destRows.Allocate(bandRows, in.width))
-        return Fail("Memory allocation error");
+        return Fail(Format("Memory allocation error - %zu output rows of %u bytes", bandRows,
+                           in.width));
     std::uint8_t** sourceTables[1] = {nullptr};
     AreaDesc dest = WholeImageArea(in.width, in.height, destRows.tables());
     fs.DestDesc = dest;
@@ -188,7 +190,7 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
     try {
         band.assign(bandRows * outRowBytes, 0);
     } catch (const std::bad_alloc&) {
-        return Fail("Memory allocation error");
+        return Fail(Format("Memory allocation error - band of %zu bytes", bandRows * outRowBytes));
     }
     int first = 1;
     tstrip_t strip = 0;

@@ -29,7 +29,7 @@ bool EngineRun::BeginFiltering(const std::string& iniPath) {
     try {
         settings_ = std::make_unique<FilterSettings>();
     } catch (const std::bad_alloc&) {
-        Fail("Memory allocation error");
+        Fail("Memory allocation error - filter settings");
         return false;
     }
     settings_->IniPath = iniPath;

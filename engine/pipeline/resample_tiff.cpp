@@ -109,9 +109,6 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
     UniqueTiff input = OpenRunInput(inputPath, workPath, outputPath, in, error_);
     if (!input) return 0;  // refused before any allocation
 
-    if (!BeginFiltering(setup.iniPath)) return 0;
-    FilterSettings& fs = *settings_;
-
     GeometryRequest request;
     request.inW = in.width;
     request.inH = in.height;
@@ -125,7 +122,11 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
     request.keepResolution = keepResolution;
     OutputGeometry g;
     std::string why;
+    // The output must be a plausible plate too; refused before any allocation.
     if (!ComputeOutputGeometry(request, g, &why)) return Fail(why);
+
+    if (!BeginFiltering(setup.iniPath)) return 0;
+    FilterSettings& fs = *settings_;
 
     fs.TargetResX = g.targetResX;
     fs.TargetResY = g.targetResY;
@@ -156,7 +157,8 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
     try {
         sourceRows.Allocate(requestRows, in.width);
     } catch (const std::bad_alloc&) {
-        return Fail("Memory allocation error");
+        return Fail(Format("Memory allocation error - %zu source rows of %u bytes", requestRows,
+                           in.width));
     }
 
     const std::uint64_t total = static_cast<std::uint64_t>(in.rowBytes) * in.height;
@@ -164,9 +166,12 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
                                                  static_cast<std::uint32_t>(setup.cacheAllLimitMB));
     const std::size_t ringRows = RingRowsFor(lineBuffers, requestRows);
     reader.progress = setup.progress;
+    bool outOfMemory = false;
     if (!StartSourceReader(cacheWhole ? SourceMode::cache : SourceMode::ring, std::move(input),
-                           in.photometric, in.width, in.height, in.rowBytes, ringRows, &why))
-        return Fail(Format("Memory allocation error (1) - %.255s", why.c_str()));
+                           in.photometric, in.width, in.height, in.rowBytes, ringRows, &why,
+                           &outOfMemory))
+        return Fail(outOfMemory ? Format("Memory allocation error (1) - %.255s", why.c_str())
+                                : "Unsupported TIFF layout - " + why);
 
     // Margins are only restored onto a kept page, so only then are they kept aside.
     const MarginSizes margins =
@@ -177,10 +182,11 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
         !PrepareMarginStore(reader.margins, static_cast<std::uint32_t>(in.rowBytes), in.height,
                             margins.topRows, margins.bottomRows, margins.leftBytes,
                             margins.rightBytes))
-        return Fail("Memory allocation error");
+        return Fail("Memory allocation error - margin buffers");
 
     if (!destRows.Allocate(static_cast<std::size_t>(filterRows), g.outW))
-        return Fail("Memory allocation error");
+        return Fail(Format("Memory allocation error - %d output rows of %u bytes", filterRows,
+                           g.outW));
     std::uint8_t** sourceTables[1] = {nullptr};
 
     AreaDesc dest = WholeImageArea(g.outW, g.outH, destRows.tables());

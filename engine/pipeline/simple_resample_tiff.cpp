@@ -12,6 +12,7 @@
 #include "engine/api/engine_log.h"
 #include "engine/api/engine_setup.h"
 #include "engine/api/export_call.h"
+#include "engine/pipeline/input_facts.h"
 #include "engine/tiff/copy_options.h"
 #include "engine/tiff/row_reader.h"
 #include "engine/tiff/tag_copy.h"
@@ -119,16 +120,19 @@ bool SimpleResampleRun::Run(const std::string& inputPath, double scalePercent) {
 
     if (!input_.Open(inputPath, "rm"))
         return Fail(input_.Describe("cannot open the input"));
+    // The same checks of the input's tags as the other pipelines, before any allocation: a
+    // 1-bit black-and-white image (no palette, no colour) of a plausible size.
+    InputFacts facts;
+    if (!ReadInputFacts(input_.get(), facts, why))
+        return Fail(why);
     RowReader reader;
     if (!reader.Init(input_.get(), &why))
         return Fail("unsupported input: " + why);
     RowDropPlan plan;
     if (!PlanRowDropping(reader.height(), scalePercent, plan, &why))
         return Fail(why);
-    std::uint16_t photometric = PHOTOMETRIC_MINISWHITE;
-    TIFFGetFieldDefaulted(input_.get(), TIFFTAG_PHOTOMETRIC, &photometric);
     // The freed rows at the bottom are paper, whichever value the input uses for it.
-    const std::uint8_t white = photometric == PHOTOMETRIC_MINISBLACK ? 0xFF : 0x00;
+    const std::uint8_t white = facts.photometric == PHOTOMETRIC_MINISBLACK ? 0xFF : 0x00;
 
     outputCreated_ = true;
     if (!output_.Open(outputPath_, "wm"))
