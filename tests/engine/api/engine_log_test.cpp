@@ -12,6 +12,8 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdarg>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -209,7 +211,14 @@ TEST(TiffDiagnosticsTest, TitlesNameTheModuleOrTheLibrary) {
 
 // Under systemd both streams reach the journal: each message is written once, to standard
 // error.
+std::vector<std::string> g_previousHandlerSaw;
+void PreviousHandler(const char*, const char* format, va_list) {
+    g_previousHandlerSaw.push_back(format);
+}
+
 TEST(TiffDiagnosticsTest, LibraryMessagesGoToStandardErrorOnce) {
+    g_previousHandlerSaw.clear();
+    const TIFFErrorHandler original = TIFFSetErrorHandler(&PreviousHandler);
     InstallTiffDiagnostics();
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
@@ -220,11 +229,13 @@ TEST(TiffDiagnosticsTest, LibraryMessagesGoToStandardErrorOnce) {
     EXPECT_EQ(out, "");
     EXPECT_EQ(err, "TIFFLIB Error: code 7\nMod Warning: careful\n");
 
+    EXPECT_TRUE(g_previousHandlerSaw.empty());
+
     // Removing them puts back what was there before.
     RemoveTiffDiagnostics();
-    ::testing::internal::CaptureStdout();
-    TIFFErrorExt(nullptr, nullptr, "quiet");
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    TIFFErrorExt(nullptr, nullptr, "back");
+    EXPECT_EQ(g_previousHandlerSaw, std::vector<std::string>{"back"});
+    TIFFSetErrorHandler(original);
 }
 
 }  // namespace
