@@ -13,4 +13,13 @@ void CopyToBuffer(const std::string& text, char* buffer, std::size_t size) noexc
     buffer[n] = '\0';
 }
 
+void SetUnexpectedError(std::string& message, const char* what) noexcept {
+    try {
+        message = what != nullptr && *what != '\0' ? std::string("Unexpected error: ") + what
+                                                    : std::string("Unexpected error");
+    } catch (...) {
+        message.clear();
+    }
+}
+
 }  // namespace vestrel

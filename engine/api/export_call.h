@@ -16,21 +16,20 @@ namespace vestrel {
 // Copies `text` into a caller's C buffer of `size` bytes, cut to fit and terminated.
 void CopyToBuffer(const std::string& text, char* buffer, std::size_t size) noexcept;
 
+// Sets `message` to "Unexpected error: <what>" ("Unexpected error" without a text); never
+// throws (a message that cannot be made is left empty).
+void SetUnexpectedError(std::string& message, const char* what) noexcept;
+
 // Runs `body(message)` and returns its result (1 success, 0 failure, the reason left in
 // `message`). An exception becomes result 0 with "Unexpected error: <what>".
 template <typename Body>
 int RunGuarded(Body&& body, std::string& message) noexcept {
-    const char* what = "";
     try {
         return body(message);
     } catch (const std::exception& e) {
-        what = e.what();
+        SetUnexpectedError(message, e.what());
     } catch (...) {
-    }
-    try {
-        message = *what != '\0' ? std::string("Unexpected error: ") + what : "Unexpected error";
-    } catch (...) {
-        message.clear();  // not even room for the message
+        SetUnexpectedError(message, nullptr);
     }
     return 0;
 }
