@@ -81,9 +81,13 @@ int FreeLoopbackPort() {
     return port;
 }
 
-std::string MakeTempFolder(const std::string& prefix) {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/" + prefix + "-XXXXXX";
+// A new folder in `base` (TMPDIR or /tmp when empty).
+std::string MakeTempFolder(const std::string& prefix, std::string base = {}) {
+    if (base.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        base = tmp && *tmp ? tmp : "/tmp";
+    }
+    std::string pattern = base + "/" + prefix + "-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) return {};
     return pattern;
 }
@@ -151,7 +155,9 @@ std::unique_ptr<TestDatabaseServer> TestDatabaseServer::Start(std::string& error
     }
     unavailable = false;
 
-    server->folder_ = MakeTempFolder("plexivar-pg");
+    // Always below /tmp: the postgres account must reach the folder, and the server's
+    // socket path inside it must stay short.
+    server->folder_ = MakeTempFolder("plexivar-pg", "/tmp");
     if (server->folder_.empty()) {
         error = "cannot create a folder for the cluster";
         return nullptr;
