@@ -106,33 +106,39 @@ int DatabaseManager::ProcessKind() const {
     return settings_.RegisterAsBackup != 0 ? kProcessKindBackup : kProcessKindMain;
 }
 
+QueryOutcome DatabaseManager::QueryLocked(const std::string& statement, const RowVisitor& visit,
+                                          const std::string& odbcPrefix,
+                                          const std::string& odbcSuffix, std::string& error) {
+    std::string odbcError;
+    const QueryOutcome outcome = connection_->Query(statement, visit, odbcError);
+    if (outcome == QueryOutcome::NoResultSet) error = kQueryFailed + statement;
+    if (outcome == QueryOutcome::Failed) {
+        error = odbcPrefix + odbcError + odbcSuffix;
+        DropConnection();
+    }
+    return outcome;
+}
+
 int DatabaseManager::RegisterProcess(std::string& error) {
     std::lock_guard lock(mutex_);
     if (!ConnectLocked(error)) return -1;
     int locationId = LocationIdForLocked(settings_.LocationName);
     if (locationId == 0) locationId = 1;
-    const std::string statement =
-        RegisterProcessStatement(ProcessKind(), hostName_, settings_.ProcessText, locationId);
     int id = -1;  // no row: no process id
-    std::string odbcError;
-    const QueryOutcome outcome = connection_->Query(
-        statement,
-        [&id](const ResultRow& row) {
-            id = row.empty() ? 0 : platform::ParseInt(row.front());
-            return false;
-        },
-        odbcError);
-    switch (outcome) {
+    const auto readId = [&id](const ResultRow& row) {
+        id = row.empty() ? 0 : platform::ParseInt(row.front());
+        return false;
+    };
+    switch (QueryLocked(
+        RegisterProcessStatement(ProcessKind(), hostName_, settings_.ProcessText, locationId),
+        readId, kUpdateFailedTagged, "", error)) {
         case QueryOutcome::Rows:
             return id;
         case QueryOutcome::NoResultSet:
-            error = kQueryFailed + statement;
             return 0;
         case QueryOutcome::Failed:
             break;
     }
-    error = kUpdateFailedTagged + odbcError;
-    DropConnection();
     return -1;
 }
 
@@ -189,27 +195,15 @@ int DatabaseManager::LookupZone(std::int64_t flatSeparation, std::string& zone,
     std::lock_guard lock(mutex_);
     zone.clear();
     if (!ConnectLocked(error)) return 0;
-    const std::string statement = ZoneStatement(flatSeparation, settings_.CustomZoneSelectField);
-    std::string odbcError;
-    const QueryOutcome outcome = connection_->Query(
-        statement,
-        [&zone](const ResultRow& row) {
-            if (!row.empty()) zone = row.front();
-            return false;
-        },
-        odbcError);
-    switch (outcome) {
-        case QueryOutcome::Rows:
-            return 1;
-        case QueryOutcome::NoResultSet:
-            error = kQueryFailed + statement;
-            return 0;
-        case QueryOutcome::Failed:
-            break;
-    }
+    const auto readZone = [&zone](const ResultRow& row) {
+        if (!row.empty()) zone = row.front();
+        return false;
+    };
+    const QueryOutcome outcome =
+        QueryLocked(ZoneStatement(flatSeparation, settings_.CustomZoneSelectField), readZone,
+                    kUpdateFailedTagged, "", error);
+    if (outcome == QueryOutcome::Rows) return 1;
     zone.clear();
-    error = kUpdateFailedTagged + odbcError;
-    DropConnection();
     return 0;
 }
 
@@ -229,28 +223,20 @@ int DatabaseManager::HasColumn(const std::string& table, const std::string& colu
                                std::string& error) {
     std::lock_guard lock(mutex_);
     if (!ConnectLocked(error)) return -1;
-    const std::string statement = ColumnsStatement(table);
     bool found = false;
-    std::string odbcError;
     // The fourth column of each row is a column name of the table.
-    const QueryOutcome outcome = connection_->Query(
-        statement,
-        [&](const ResultRow& row) {
-            found = row.size() >= 4 && platform::EqualsIgnoreCase(row[3], column);
-            return !found;
-        },
-        odbcError);
-    switch (outcome) {
+    const auto findColumn = [&](const ResultRow& row) {
+        found = row.size() >= 4 && platform::EqualsIgnoreCase(row[3], column);
+        return !found;
+    };
+    switch (QueryLocked(ColumnsStatement(table), findColumn, kQueryFailedTagged, "", error)) {
         case QueryOutcome::Rows:
             return found ? 1 : 0;
         case QueryOutcome::NoResultSet:
-            error = kQueryFailed + statement;
             return 0;
         case QueryOutcome::Failed:
             break;
     }
-    error = kQueryFailedTagged + odbcError;
-    DropConnection();
     return -1;
 }
 
@@ -258,29 +244,18 @@ int DatabaseManager::LoadLocationNames(std::string& error) {
     std::lock_guard lock(mutex_);
     locations_.clear();
     if (!ConnectLocked(error)) return -1;
-    std::string odbcError;
-    const QueryOutcome outcome = connection_->Query(
-        kLocationNamesStatement,
-        [this](const ResultRow& row) {
-            Location location;
-            if (!row.empty()) location.id = platform::ParseInt(row[0]);
-            if (row.size() > 1) location.name = row[1];
-            locations_.push_back(std::move(location));
-            return true;
-        },
-        odbcError);
-    switch (outcome) {
-        case QueryOutcome::Rows:
-            return static_cast<int>(locations_.size());
-        case QueryOutcome::NoResultSet:
-            error = std::string(kQueryFailed) + kLocationNamesStatement;
-            return -1;
-        case QueryOutcome::Failed:
-            break;
-    }
+    const auto addLocation = [this](const ResultRow& row) {
+        Location location;
+        if (!row.empty()) location.id = platform::ParseInt(row[0]);
+        if (row.size() > 1) location.name = row[1];
+        locations_.push_back(std::move(location));
+        return true;
+    };
+    const std::string statement = kLocationNamesStatement;
+    if (QueryLocked(statement, addLocation, kQueryFailed, " (" + statement + ")", error) ==
+        QueryOutcome::Rows)
+        return static_cast<int>(locations_.size());
     locations_.clear();
-    error = kQueryFailed + odbcError + " (" + kLocationNamesStatement + ")";
-    DropConnection();
     return -1;
 }
 

@@ -93,6 +93,12 @@ private:
     // `prefix` + the ODBC text and drops the connection. -1 when the connect failed, 1
     // sent, 0 failed.
     int SendLocked(const std::string& statement, const char* prefix, std::string& error);
+    // Runs a query on the open connection. A statement without a result set writes "Query
+    // failed - <statement>"; an ODBC error writes odbcPrefix + its text + odbcSuffix and
+    // drops the connection.
+    QueryOutcome QueryLocked(const std::string& statement, const RowVisitor& visit,
+                             const std::string& odbcPrefix, const std::string& odbcSuffix,
+                             std::string& error);
 
     const ServiceSettings& settings_;
     const std::unique_ptr<DatabaseConnection> connection_;

@@ -12,17 +12,12 @@
 namespace plexivar::db {
 namespace {
 
-using plexivar::testing::ConnectionScript;
-using plexivar::testing::RecordingConnection;
 using plexivar::testing::ScriptedAnswer;
 using Strings = std::vector<std::string>;
 
 constexpr const char* kOpen = "open DSN=OV;UID=sa;PWD=vorpa";
 
-struct Rig {
-    ServiceSettings settings;
-    std::shared_ptr<ConnectionScript> script = std::make_shared<ConnectionScript>();
-    DatabaseManager manager{settings, std::make_unique<RecordingConnection>(script), "PREPRESS1"};
+struct Rig : plexivar::testing::RecordingManager {
     std::string error;
 
     bool Connect(bool keep = true) { return manager.ConnectWith("OV", "sa", "vorpa", keep, error); }
@@ -66,6 +61,17 @@ TEST(DatabaseManager, AnOdbcErrorClosesTheConnectionAndTheNextOperationReconnect
               (Strings{kOpen, "{CALL spUpdateProcess (7,1,1,'','')}", "close", kOpen,
                        "UPDATE PageTable SET ExternalStatus=5 WHERE FlatSeparation=1183407"}));
     EXPECT_TRUE(rig.manager.Connected());
+}
+
+TEST(DatabaseManager, ConnectWithKeepsALiveConnectionUnlessTheCredentialsChange) {
+    Rig rig;
+    ASSERT_TRUE(rig.Connect());
+    ASSERT_TRUE(rig.Connect());
+    ASSERT_TRUE(rig.manager.ConnectWith("Plant", "sa", "vorpa", true, rig.error));
+    ASSERT_TRUE(rig.manager.ConnectWith("Plant", "sa", "new", true, rig.error));
+    EXPECT_EQ(rig.script->events,
+              (Strings{kOpen, "close", "open DSN=Plant;UID=sa;PWD=vorpa", "close",
+                       "open DSN=Plant;UID=sa;PWD=new"}));
 }
 
 TEST(DatabaseManager, AConnectionTheDriverLetGoIsReopened) {

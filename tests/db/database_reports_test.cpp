@@ -12,20 +12,14 @@
 namespace plexivar {
 namespace {
 
-using plexivar::testing::ConnectionScript;
-using plexivar::testing::RecordingConnection;
 using plexivar::testing::ScriptedAnswer;
 using Strings = std::vector<std::string>;
 
 constexpr const char* kFile = "0042-1183407.tif";
 constexpr std::int64_t kFlat = 1183407;
 
-struct Rig {
-    ServiceSettings settings;
-    std::shared_ptr<ConnectionScript> script = std::make_shared<ConnectionScript>();
-    db::DatabaseManager manager{settings, std::make_unique<RecordingConnection>(script),
-                                "PREPRESS1"};
-
+// Reporting on, connected, registered as process 7.
+struct Rig : plexivar::testing::RecordingManager {
     Rig() {
         settings.LogToDatabase = 1;
         std::string error;

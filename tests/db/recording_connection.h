@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "db/database_connection.h"
+#include "db/database_manager.h"
 
 namespace plexivar::testing {
 
@@ -56,6 +57,15 @@ private:
     std::shared_ptr<ConnectionScript> script_;
     std::atomic<int> inside_{0};
     bool open_ = false;
+};
+
+// A database manager on a recording connection, with the settings it reads and the
+// script its connection follows; the host name is "PREPRESS1".
+struct RecordingManager {
+    ServiceSettings settings;
+    std::shared_ptr<ConnectionScript> script = std::make_shared<ConnectionScript>();
+    db::DatabaseManager manager{settings, std::make_unique<RecordingConnection>(script),
+                                "PREPRESS1"};
 };
 
 }  // namespace plexivar::testing
