@@ -4,6 +4,7 @@
 
 #include "app/db_check_command.h"
 #include "app/detect_command.h"
+#include "app/headless_command.h"
 #include "app/ping_command.h"
 #include "app/settings_command.h"
 #include "platform/c_locale.h"
@@ -16,6 +17,9 @@ std::string UsageText() {
            "them, resampled per colour where configured.\n"
            "\n"
            "Options:\n"
+           "  --headless          run the service without a window (as under systemd): the\n"
+           "                      spoolers start at once; SIGINT or SIGTERM stop them in order\n"
+           "  --headless --verbose  also print the poll wait and job progress\n"
            "  --help              show this text and exit\n"
            "  --version           show the version and exit\n"
            "  --print-settings    print every setting in effect (from plexivar.ini in the\n"
@@ -32,7 +36,8 @@ std::string UsageText() {
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
-        err << "plexivar: the service is not available in this build yet; see --help\n";
+        err << "plexivar: the operator window is not available in this build yet; run the "
+               "service with --headless (see --help)\n";
         return 2;
     }
     const std::string& command = args.front();
@@ -45,6 +50,17 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         return 0;
     }
     if (command == "--print-settings") return RunPrintSettings(out, err);
+    if (command == "--headless") {
+        HeadlessOptions options;
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            if (args[i] != "--verbose") {
+                err << "plexivar: --headless: unknown option '" << args[i] << "'\n";
+                return 2;
+            }
+            options.verbose = true;
+        }
+        return RunHeadless(options);
+    }
     if (command == "--detect") {
         if (args.size() != 3) {
             err << "plexivar: --detect wants a spooler number and a file\n";

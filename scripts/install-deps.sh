@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   unixodbc-dev odbc-postgresql postgresql
   libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libsystemd-dev
   iproute2 procps time bc
 )
 
