@@ -228,11 +228,8 @@ TEST_F(RealServer, ABlockedStatementEndsAtTheQueryTimeOut) {
 
 // Uses a cluster of its own: it stops and freezes the server.
 TEST(RealServerOutage, StoppedFrozenAndBackWithoutLosingTheWay) {
+    PLEXIVAR_START_PRIVATE_TEST_SERVER(server);
     std::string why;
-    bool unavailable = false;
-    auto server = TestDatabaseServer::Start(why, unavailable);
-    if (!server && unavailable) GTEST_SKIP() << "no test database server: " << why;
-    ASSERT_TRUE(server) << why;
     const TestDatabase database = NewTestDatabase(*server);
     ServiceSettings settings;
     settings.LogToDatabase = 1;

@@ -108,11 +108,8 @@ TEST(HeadlessDatabase, AnEmptyUserStopsStartUpBeforeTheSpoolersStart) {
 
 // Uses a cluster of its own: it stops the server while the service runs.
 TEST(HeadlessDatabase, FilesKeepFlowingWhileTheServerIsAway) {
+    PLEXIVAR_START_PRIVATE_TEST_SERVER(server);
     std::string why;
-    bool unavailable = false;
-    auto server = TestDatabaseServer::Start(why, unavailable);
-    if (!server && unavailable) GTEST_SKIP() << "no test database server: " << why;
-    ASSERT_TRUE(server) << why;
     const TestDatabase db = NewTestDatabase(*server);
     TempDir dir;
     dir.Write("plexivar.ini", std::string(kSpooler) + Credentials(db) + "UpdateLog=1\r\n");

@@ -8,12 +8,16 @@
 //   TestDatabase db = NewTestDatabase(*server);      // a fresh database with its own DSN
 //   manager.ConnectWith(db.dsn, db.user, db.password, true, error);
 //   db.Sql("SELECT Status FROM PageTable WHERE FlatSeparation=1183407")  // "46"
+// A plexivar process started by the test finds the DSN too: the private ODBC files are
+// named in this process's environment (ODBCSYSINI, ODBCINI), which children inherit; its
+// plexivar.ini takes DSN=db.dsn, DSNuser=db.user, DSNpw=db.password.
 //
 // One cluster serves a whole test run: the CTest fixture "plexivar_test_database" starts
 // it (program plexivar_test_database) and every process attaches to it; a test binary run
 // on its own starts a cluster of its own on first use and stops it at exit. Each test
 // takes a database of its own, so tests running side by side never see each other's
-// rows. A test that stops or freezes the server starts a private cluster instead.
+// rows. A test that stops or freezes the server starts a cluster of its own instead
+// (PLEXIVAR_START_PRIVATE_TEST_SERVER).
 #pragma once
 
 #include <memory>
@@ -110,14 +114,27 @@ std::string SharedStateDir();
 
 }  // namespace plexivar::testing
 
-// Declares `const TestDatabaseServer* var` for the shared cluster. Skips the test, saying
-// why, only when PostgreSQL or psqlODBC is not installed; any other start failure fails it.
-#define PLEXIVAR_REQUIRE_TEST_SERVER(var)                                                   \
-    std::string var##_why;                                                                  \
-    bool var##_unavailable = false;                                                         \
-    const ::plexivar::testing::TestDatabaseServer* var =                                    \
-        ::plexivar::testing::SharedTestServer(var##_why, var##_unavailable);                \
-    if (var == nullptr) {                                                                   \
-        if (var##_unavailable) GTEST_SKIP() << "no test database server: " << var##_why;    \
-        FAIL() << "the test database server did not start: " << var##_why;                  \
+// Ends the test when `var` holds no server: skips it, saying why, only when PostgreSQL or
+// psqlODBC is not installed; any other start failure fails it.
+#define PLEXIVAR_SKIP_OR_FAIL_WITHOUT_SERVER(var)                                          \
+    if (var == nullptr) {                                                                  \
+        if (var##_unavailable) GTEST_SKIP() << "no test database server: " << var##_why;   \
+        FAIL() << "the test database server did not start: " << var##_why;                 \
     }
+
+// Declares `const TestDatabaseServer* var`, the shared cluster.
+#define PLEXIVAR_REQUIRE_TEST_SERVER(var)                                                  \
+    std::string var##_why;                                                                 \
+    bool var##_unavailable = false;                                                        \
+    const ::plexivar::testing::TestDatabaseServer* var =                                   \
+        ::plexivar::testing::SharedTestServer(var##_why, var##_unavailable);               \
+    PLEXIVAR_SKIP_OR_FAIL_WITHOUT_SERVER(var)
+
+// Declares `std::unique_ptr<TestDatabaseServer> var`, a cluster of the test's own, for a
+// test that stops or freezes the server.
+#define PLEXIVAR_START_PRIVATE_TEST_SERVER(var)                                            \
+    std::string var##_why;                                                                 \
+    bool var##_unavailable = false;                                                        \
+    auto var =                                                                             \
+        ::plexivar::testing::TestDatabaseServer::Start(var##_why, var##_unavailable);      \
+    PLEXIVAR_SKIP_OR_FAIL_WITHOUT_SERVER(var)
