@@ -1,4 +1,4 @@
-#include "engine/row_expansion.h"
+#include "engine/io/row_expansion.h"
 
 #include <array>
 #include <cstring>
