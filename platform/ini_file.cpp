@@ -1,15 +1,12 @@
 #include "platform/ini_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "platform/file_ops.h"
-#include "platform/unique_fd.h"
 
 namespace plexivar::platform {
 namespace {
@@ -183,41 +180,17 @@ std::string IniFile::Text() const {
 }
 
 bool IniFile::Save(const std::string& path, std::string* error) const {
-    const std::string text = Text();
-    std::string folder = DirectoryOf(path);
-    if (folder.empty()) folder = ".";
-    std::string tmpl = JoinPath(folder, "." + FileNameOf(path) + ".XXXXXX");
-    UniqueFd fd(mkstemp(tmpl.data()));
-    if (!fd) {
-        if (error) *error = SystemErrorText(errno);
-        return false;
-    }
-    // Keep the permissions of the file being replaced; a new file gets 0644.
+    // A replaced file keeps its permissions; a new one is created like any other file.
     struct stat st {};
-    const mode_t mode = (stat(path.c_str(), &st) == 0) ? (st.st_mode & 07777) : 0644;
-    bool ok = fchmod(fd.get(), mode) == 0;
-    std::size_t done = 0;
-    while (ok && done < text.size()) {
-        const ssize_t n = write(fd.get(), text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    ok = ok && fsync(fd.get()) == 0;
-    const int savedErrno = errno;
-    fd.reset();
-    if (ok && g_saveInterrupt && g_saveInterrupt()) return false;
-    if (!ok || rename(tmpl.c_str(), path.c_str()) != 0) {
-        const int code = ok ? errno : savedErrno;
-        unlink(tmpl.c_str());
-        if (error) *error = SystemErrorText(code);
+    std::optional<mode_t> mode;
+    if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+    ReplacementFile out;
+    if (!out.Create(path, "save", mode, error) || !out.Write(Text(), error)) return false;
+    if (g_saveInterrupt && g_saveInterrupt()) {
+        out.Abandon();
         return false;
     }
-    SyncDirectory(folder);
-    return true;
+    return out.Commit(error);
 }
 
 std::string GetProfileString(const std::string& path, std::string_view section,

@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tests/support/temp_dir.h"
 
@@ -145,6 +147,47 @@ TEST(IniFileSave, UnwritableFolderFailsAndLosesNothing) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: saved anyway, 2: no error text, 3: setuid failed";
     chmod(dir.path().c_str(), 0700);
     EXPECT_EQ(TempDir::Read(path), "[Setup]\r\nA=1\r\n");
+}
+
+TEST(IniFileSave, ANewFileFollowsTheUmaskAndAReplacedOneKeepsItsMode) {
+    struct Case {
+        mode_t umask;
+        mode_t existing;  // 0: no file yet
+        mode_t expected;
+    };
+    for (const Case c : {Case{022, 0, 0644}, Case{027, 0, 0640}, Case{022, 0600, 0600},
+                         Case{077, 0664, 0664}}) {
+        TempDir dir;
+        const std::string path = dir.File("plexivar.ini");
+        if (c.existing != 0) {
+            dir.Write("plexivar.ini", "[Setup]\r\n");
+            ASSERT_EQ(chmod(path.c_str(), c.existing), 0);
+        }
+        const mode_t previous = umask(c.umask);
+        const bool saved = WriteProfileString(path, "Setup", "A", "1");
+        umask(previous);
+        ASSERT_TRUE(saved);
+        struct stat st {};
+        ASSERT_EQ(stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.expected)
+            << std::oct << "umask " << c.umask << ", existing " << c.existing;
+    }
+}
+
+TEST(IniFileSave, AFailedSaveRemovesItsTemporary) {
+    // Everything is written, then the rename over a folder of the ini's name fails.
+    TempDir dir;
+    const std::string path = dir.File("plexivar.ini");
+    ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+    IniFile ini;
+    ini.Set("Setup", "A", "1");
+    std::string error;
+    EXPECT_FALSE(ini.Save(path, &error));
+    EXPECT_NE(error.find("errorcode"), std::string::npos) << error;
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"plexivar.ini"});
 }
 
 TEST(IniFileSave, MissingFolderFailsWithoutCreatingAnything) {
