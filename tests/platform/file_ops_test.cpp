@@ -7,13 +7,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <clocale>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "platform/c_locale.h"
 #include "platform/text.h"
 #include "platform/unique_fd.h"
 #include "tests/support/temp_dir.h"
@@ -139,22 +137,6 @@ TEST(Paths, JoinSplitAndResolve) {
     EXPECT_EQ(FileNameOf("/a/b.tif"), "b.tif");
     EXPECT_EQ(ResolvePath("/prog", "input1"), "/prog/input1");
     EXPECT_EQ(ResolvePath("/prog", "/abs"), "/abs");
-}
-
-TEST(CLocale, NumbersIgnoreTheProcessLocale) {
-    EXPECT_EQ(ParseInt("abc"), 0);
-    EXPECT_EQ(ParseInt("  42xyz"), 42);
-    EXPECT_EQ(ParseInt("99999999999"), 2147483647);
-    EXPECT_DOUBLE_EQ(ParseReal("1270.5"), 1270.5);
-    EXPECT_DOUBLE_EQ(ParseReal("abc"), 0.0);
-    EXPECT_EQ(ParseInt64("-1234567890123"), -1234567890123LL);
-    EXPECT_EQ(FormatReal(1270), "1270.000000");
-    // A comma locale for the process must not change our conversions.
-    if (setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) {
-        EXPECT_EQ(FormatReal(99.5), "99.500000");
-        EXPECT_DOUBLE_EQ(ParseReal("99.5"), 99.5);
-        setlocale(LC_ALL, "C");
-    }
 }
 
 TEST(Text, FoldsColourWordsInBothEncodings) {

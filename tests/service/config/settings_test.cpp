@@ -48,7 +48,8 @@ TEST(LoadSettings, ValuesConvertLikeTheCLibrary) {
                                         "[Setup]\r\nNumberOfSpoolers=2\r\nResolutionX1=abc\r\n"
                                         "ResolutionY1=1270\r\nXreference1=\r\nEnable1=\r\n"
                                         "PollTime=  7 seconds\r\nInputFolder2=\"/srv/in 2\"\r\n"
-                                        "ScalingXC2=99.5\r\n");
+                                        "ScalingXC2=99.5\r\nAutoStartMinutes=08\r\n"
+                                        "MatchExpression1=\"\"\r\nzonedetection1=1\r\n");
     EXPECT_DOUBLE_EQ(s.Spooler(1).ResolutionX, 0.0);
     EXPECT_DOUBLE_EQ(s.Spooler(1).ResolutionY, 1270.0);
     EXPECT_EQ(s.Spooler(1).Xreference, 0);
@@ -56,6 +57,9 @@ TEST(LoadSettings, ValuesConvertLikeTheCLibrary) {
     EXPECT_EQ(s.service.PollTime, 7);
     EXPECT_EQ(s.Spooler(2).InputFolder, "/srv/in 2");
     EXPECT_DOUBLE_EQ(s.Spooler(2).ScalingXC, 99.5);
+    EXPECT_EQ(s.service.AutoStartMinutes, 8);  // decimal, not octal
+    EXPECT_EQ(s.Spooler(1).MatchExpression, "");
+    EXPECT_EQ(s.Spooler(1).ZoneDetection, 1);
 }
 
 TEST(LoadSettings, TooManySpoolersAreClampedWithAWarning) {
