@@ -126,5 +126,18 @@ TEST(SettingsAsIniText, ListsEveryKeyOfTheActiveSpoolersAndTheWindow) {
     EXPECT_NE(text.find("\n[Window]\nLeft=-1\nTop=-1\nRight=-1\nBottom=-1\n"), std::string::npos);
 }
 
+TEST(SettingsAsIniText, HidesASetPasswordWhichTheFileKeeps) {
+    TempDir dir;
+    auto [s, warnings] = LoadFrom(dir, "[Setup]\nDSNpw=s3cret\n");
+    EXPECT_NE(SettingsAsIniText(s).find("\nDSNpw=********\n"), std::string::npos);
+    EXPECT_EQ(SettingsAsIniText(s).find("s3cret"), std::string::npos);
+    ASSERT_TRUE(SaveSettings(SettingsFilePath(dir.path()), s));
+    EXPECT_EQ(platform::IniFile::Load(SettingsFilePath(dir.path())).Get("Setup", "DSNpw", ""),
+              "s3cret");
+    // No password: nothing to hide.
+    s.service.DSNpw.clear();
+    EXPECT_NE(SettingsAsIniText(s).find("\nDSNpw=\n"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace plexivar
