@@ -144,8 +144,11 @@ TEST(IniFileSave, UnwritableFolderFailsAndLosesNothing) {
     int status = -1;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: saved anyway, 2: no error text, 3: setuid failed";
     chmod(dir.path().c_str(), 0700);
+    // In a user namespace without the user "nobody" (an unprivileged container), root
+    // cannot give up its privileges.
+    if (WEXITSTATUS(status) == 3) GTEST_SKIP() << "root cannot switch to uid 65534 here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: saved anyway, 2: no error text";
     EXPECT_EQ(TempDir::Read(path), "[Setup]\r\nA=1\r\n");
 }
 
