@@ -28,7 +28,7 @@ bool MoveFileReplace(const std::string& from, const std::string& to, std::string
 // before the rename), so that a reader never sees a half-written copy.
 bool CopyFileReplace(const std::string& from, const std::string& to, std::string* error = nullptr);
 
-// A new file beside `target` that is to replace it: written through fd(), then Commit()
+// A new file beside `target` that is to replace it: written through Write(), then Commit()
 // fsyncs it, closes it and renames it over `target`, so that a reader (or a crash) sees
 // either the old file or the complete new one. A temporary that is not committed is
 // removed when the object goes out of scope, on every failure path.
@@ -44,8 +44,6 @@ public:
     // it gets 0666 less the process umask, like any newly created file.
     bool Create(const std::string& target, const char* tag, std::optional<mode_t> mode,
                 std::string* error = nullptr);
-    int fd() const { return fd_.get(); }
-    const std::string& path() const { return path_; }
     // Writes all of `data`; false (with the reason in `error`) when the disk refuses it.
     bool Write(std::string_view data, std::string* error = nullptr);
     bool Commit(std::string* error = nullptr);

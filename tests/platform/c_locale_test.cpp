@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <locale.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -23,15 +24,16 @@ using plexivar::testing::TempDir;
 // `scratch`, found through LOCPATH, so that the test runs on every machine; ok() is false,
 // with the reason in why(), only when neither works.
 class GermanProcessLocale {
-public:
+  public:
     explicit GermanProcessLocale(const TempDir& scratch) {
         if (setlocale(LC_ALL, kName) == nullptr) {
             const std::string folder = scratch.File("locales");
-            const std::string command = "localedef -c -i de_DE -f UTF-8 '" + folder + "/" +
-                                        kName + "' >/dev/null 2>&1";
+            const std::string command =
+                "localedef -c -i de_DE -f UTF-8 '" + folder + "/" + kName + "' >/dev/null 2>&1";
             if (!CreateDirectory(folder) || std::system(command.c_str()) == -1 ||
                 setenv("LOCPATH", folder.c_str(), 1) != 0 || setlocale(LC_ALL, kName) == nullptr) {
-                why_ = std::string(kName) + " is not installed and `localedef -i de_DE -f UTF-8` "
+                why_ = std::string(kName) +
+                       " is not installed and `localedef -i de_DE -f UTF-8` "
                        "could not build it (it needs the Debian package `locales`, which "
                        "scripts/install-deps.sh installs)";
                 return;
@@ -50,7 +52,7 @@ public:
     bool ok() const { return why_.empty(); }
     const std::string& why() const { return why_; }
 
-private:
+  private:
     static constexpr const char* kName = "de_DE.UTF-8";
     std::string why_;
 };
@@ -65,7 +67,8 @@ std::string ProcessPrintf(double value) {
 TEST(CLocale, NumbersIgnoreTheProcessLocale) {
     TempDir scratch;
     const GermanProcessLocale german(scratch);
-    if (!german.ok()) GTEST_SKIP() << german.why();
+    if (!german.ok())
+        GTEST_SKIP() << german.why();
     ASSERT_EQ(ProcessPrintf(1.5), "1,5");
 
     EXPECT_EQ(FormatReal(99.5), "99.500000");
@@ -91,11 +94,17 @@ TEST(CLocale, ConversionsFollowTheCLibraryRules) {
         const char* text;
         long long value;  // ParseInt64; ParseInt clamps it to the int range
     };
-    for (const IntCase c : {IntCase{"abc", 0}, {"  42xyz", 42}, {"08", 8}, {"-007", -7},
-                            {"+12", 12}, {"", 0}, {"99999999999", 99999999999LL},
-                            {"-99999999999", -99999999999LL}, {"-1234567890123", -1234567890123LL}}) {
+    for (const IntCase c : {IntCase{"abc", 0},
+                            {"  42xyz", 42},
+                            {"08", 8},
+                            {"-007", -7},
+                            {"+12", 12},
+                            {"", 0},
+                            {"99999999999", 99999999999LL},
+                            {"-99999999999", -99999999999LL},
+                            {"-1234567890123", -1234567890123LL}}) {
         EXPECT_EQ(ParseInt64(c.text), c.value) << c.text;
-        const long long clamped = c.value > INT_MAX ? INT_MAX : c.value < INT_MIN ? INT_MIN : c.value;
+        const long long clamped = std::clamp<long long>(c.value, INT_MIN, INT_MAX);
         EXPECT_EQ(ParseInt(c.text), clamped) << c.text;
     }
 
@@ -104,9 +113,14 @@ TEST(CLocale, ConversionsFollowTheCLibraryRules) {
         double value;  // ParseReal: the longest valid prefix
         bool strict;   // ParseRealStrict accepts the whole text (as `value`)
     };
-    for (const RealCase c : {RealCase{"1270.5", 1270.5, true}, {"1270", 1270.0, true},
-                             {"-0.25", -0.25, true}, {"1e3", 1000.0, true}, {"abc", 0.0, false},
-                             {"", 0.0, false}, {" 5", 5.0, false}, {"5 ", 5.0, false},
+    for (const RealCase c : {RealCase{"1270.5", 1270.5, true},
+                             {"1270", 1270.0, true},
+                             {"-0.25", -0.25, true},
+                             {"1e3", 1000.0, true},
+                             {"abc", 0.0, false},
+                             {"", 0.0, false},
+                             {" 5", 5.0, false},
+                             {"5 ", 5.0, false},
                              {"99.5%", 99.5, false}}) {
         EXPECT_DOUBLE_EQ(ParseReal(c.text), c.value) << c.text;
         double value = -1;

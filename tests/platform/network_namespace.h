@@ -156,9 +156,9 @@ class TestNetwork {
 
 // Skips the test, saying why, when this machine cannot have a test network, and fails it
 // when one could be created but not set up.
-#define PLEXIVAR_REQUIRE_TEST_NETWORK(net)                    \
-    do {                                                      \
-        if (!(net).unavailable().empty())                     \
-            GTEST_SKIP() << (net).unavailable();              \
+#define PLEXIVAR_REQUIRE_TEST_NETWORK(net)                   \
+    do {                                                     \
+        if (!(net).unavailable().empty())                    \
+            GTEST_SKIP() << (net).unavailable();             \
         ASSERT_TRUE((net).error().empty()) << (net).error(); \
     } while (0)

@@ -86,7 +86,8 @@ std::string HandMadeTiff(const std::vector<Entry>& entries, const std::string& t
 
 // A 16 x 4 uncompressed image whose description (15 bytes with its NUL) and strip
 // (8 bytes) lie at the given offsets.
-std::string DamagedTiff(std::uint32_t descriptionAt, std::uint32_t stripAt, const std::string& tail) {
+std::string DamagedTiff(std::uint32_t descriptionAt, std::uint32_t stripAt,
+                        const std::string& tail) {
     return HandMadeTiff({{256, 3, 1, 16},
                          {257, 3, 1, 4},
                          {258, 3, 1, 1},
@@ -126,7 +127,8 @@ TEST(ReadImageDescription, DamagedFiles) {
     for (const Case& c : cases) {
         std::string description = "stale";
         std::string error;
-        const bool ok = ReadImageDescription(dir.Write("damaged.tif", c.bytes), description, &error);
+        const bool ok =
+            ReadImageDescription(dir.Write("damaged.tif", c.bytes), description, &error);
         EXPECT_EQ(ok, c.ok) << c.what << ": " << error;
         EXPECT_EQ(description, c.description) << c.what;
         if (!c.ok) {
@@ -141,8 +143,8 @@ TEST(ReadImageDescription, DamagedFixtures) {
     // Cut inside its strip data; the directory at the start is intact and has no description.
     std::string description = "stale";
     std::string error;
-    EXPECT_TRUE(ReadImageDescription(testing::FixturePath("var-truncated-g4.tif"), description,
-                                     &error))
+    EXPECT_TRUE(
+        ReadImageDescription(testing::FixturePath("var-truncated-g4.tif"), description, &error))
         << error;
     EXPECT_EQ(description, "");
     EXPECT_TRUE(ReadImageDescription(testing::FixturePath("var-multipage-3.tif"), description));
