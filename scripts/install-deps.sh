@@ -10,7 +10,7 @@ PACKAGES=(
   unixodbc-dev odbc-postgresql postgresql
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsystemd-dev
-  iproute2 procps time bc
+  iproute2 procps time bc locales
 )
 
 # Benchmarks also need the plate renderer and the peer tools they compare against.

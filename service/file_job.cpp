@@ -208,7 +208,12 @@ JobOutcome RunFileJob(ServiceContext& context, FileJob& job) {
 
     const bool nothingToDo =
         job.scaleX == 100.0 && job.scaleY == 100.0 && job.spooler->KeepResolution != 0;
+    const std::int64_t start = context.clock.MonotonicMs();
     const JobOutcome outcome = nothingToDo ? PassThrough(context, job) : EngineJob(context, job);
+    if (context.events)
+        context.events->JobFinished(job.spoolerIndex, job.fileName,
+                                    outcome == JobOutcome::Done ? "Done" : "Error", nothingToDo,
+                                    static_cast<double>(context.clock.MonotonicMs() - start) / 1000.0);
     SetStatusText("");
     return outcome;
 }

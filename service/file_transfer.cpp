@@ -5,6 +5,7 @@
 
 #include "engine/tiff/background_merge.h"
 #include "platform/file_ops.h"
+#include "platform/stage_file.h"
 #include "service/info_file.h"
 #include "service/report/log_file.h"
 
@@ -32,8 +33,9 @@ bool TryTwice(ServiceContext& context, const char* verb, const FileOperation& op
 bool Move(const std::string& from, const std::string& to, std::string* error) {
     return platform::MoveFileReplace(from, to, error);
 }
-bool Copy(const std::string& from, const std::string& to, std::string* error) {
-    return platform::CopyFileReplace(from, to, error);
+// The staged copy: a hard link when input and staging folder share a file system.
+bool Stage(const std::string& from, const std::string& to, std::string* error) {
+    return platform::StageFile(from, to, error);
 }
 
 // The input of a job that failed leaves its folder: deleted when the archive holds a copy,
@@ -81,7 +83,7 @@ bool DeliverStaged(ServiceContext& context, const FileJob& job, bool archived,
     const std::string staging = StagingPath(context, job);
     platform::DeleteFile(job.outputPath);
     platform::DeleteFile(staging);
-    if (!TryTwice(context, "copy", Copy, job.inputPath, staging)) {
+    if (!TryTwice(context, "copy", Stage, job.inputPath, staging)) {
         message = "Error copying file " + job.inputPath + " to " + staging;
         platform::DeleteFile(staging);
         DisposeOfFailedInput(job.inputPath, archived);

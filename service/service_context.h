@@ -11,6 +11,7 @@
 #include "service/engine_link/engine_link.h"
 #include "service/production_database.h"
 #include "service/run_flags.h"
+#include "service/service_events.h"
 
 namespace plexivar {
 
@@ -26,6 +27,8 @@ struct ServiceContext {
     // Called at the start of every pass and while the engine works: the service manager's
     // watchdog is fed from here. May be empty.
     std::function<void()> heartbeat;
+    // Observers of scans and jobs (a status page); may be null.
+    ServiceEvents* events = nullptr;
 
     // `folder` resolved against the program directory.
     std::string Resolve(const std::string& folder) const;

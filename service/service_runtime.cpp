@@ -10,7 +10,7 @@
 namespace plexivar {
 
 ServiceRuntime::ServiceRuntime(std::string programDir, platform::Clock& clock)
-    : context_{GlobalSettings(), clock, engine_, flags_, std::move(programDir), nullptr, {}},
+    : context_{GlobalSettings(), clock, engine_, flags_, std::move(programDir), nullptr, {}, nullptr},
       control_(context_),
       autostart_(context_, control_) {
     flags_.runStateTime = clock.Now();

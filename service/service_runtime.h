@@ -45,6 +45,8 @@ public:
     const EngineLink& engine() const { return engine_; }
     ServiceContext& context() { return context_; }
     void SetHeartbeat(std::function<void()> heartbeat) { context_.heartbeat = std::move(heartbeat); }
+    // Observers of scans and jobs; set before the spoolers start.
+    void SetEvents(ServiceEvents* events) { context_.events = events; }
 
 private:
     // Order matters: the context refers to the members above it, start/stop to the context,

@@ -57,6 +57,7 @@ bool SpoolerControl::Start() {
     });
     flags.running = 1;
     ShowRunState(true);
+    if (context_.events) context_.events->RunStateChanged(true);
     SetStatusText("Started");
     ReportProcessState(context_.database, context_.service(), true);
     return true;
@@ -79,6 +80,7 @@ void SpoolerControl::Stop() {
     SetStatusText("Stopped");
     ShowError("");
     ShowRunState(false);
+    if (context_.events) context_.events->RunStateChanged(false);
     ReportProcessState(context_.database, context_.service(), false);
 }
 

@@ -233,6 +233,7 @@ void SpoolerLoop::ServeFolder(int index, const std::string& folder, const std::s
     const ServiceSettings& s = context_.service();
     const SpoolerSettings& spooler = context_.settings.spoolers[static_cast<std::size_t>(index)];
     const int n = ScanFolder(folder, s.SearchMask, scan_);
+    if (context_.events) context_.events->SpoolerScanned(index, n);
     if (n < 1 || stopping) return;
     const std::string output = context_.Resolve(spooler.OutputFolder);
     bool settled = false;

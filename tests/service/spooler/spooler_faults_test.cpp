@@ -180,5 +180,22 @@ TEST_F(SpoolerTest, WithoutTheEngineAJobFailsAndKeepsItsInput) {
     EXPECT_TRUE(Exists(In() + "/error/e-K.tif"));
 }
 
+// The engine delivered the plate but reports that a finishing step failed: the job is
+// "Done", not a clean success: the comment carries the engine's text and the log a warning.
+TEST_F(SpoolerTest, AnEngineSuccessWithAMessageIsRecordedAsAWarning) {
+    Spooler(1).KeepResolution = 0;
+    Plate(In() + "/w-K.tif");
+    dir_.Write("fake-engine.txt", "warn Error applying margins to w-K.tif\n");
+    ASSERT_TRUE(SaveSettings(dir_.File("plexivar.ini"), GlobalSettings()));
+    ASSERT_TRUE(engine_.Load(FAKE_ENGINE_DIR).empty());
+    ASSERT_TRUE(RunJobs(1));
+    EXPECT_EQ(Jobs(), Strings{"w-K.tif;K;Done;Resolution changed to 1270.000 x 1270.000  "
+                              "(warning: Error applying margins to w-K.tif)"});
+    EXPECT_TRUE(Logged("WARNING: w-K.tif: Error applying margins to w-K.tif"));
+    EXPECT_TRUE(Exists(Out() + "/w-K.tif"));
+    EXPECT_FALSE(Exists(In() + "/w-K.tif"));
+    EXPECT_EQ(view_.maxEnginePercent(), 50);  // the engine's progress reached the view
+}
+
 }  // namespace
 }  // namespace plexivar::testing

@@ -188,7 +188,7 @@ TEST_F(SpoolerTest, AStopDuringThePollWaitIsSeenWithinAStep) {
 
 TEST_F(SpoolerTest, AStopDuringAJobWaitsForItsEnd) {
     context_ = std::make_unique<ServiceContext>(
-        ServiceContext{GlobalSettings(), platform::SystemClock(), engine_, flags_, dir_.path(), nullptr, {}});
+        ServiceContext{GlobalSettings(), platform::SystemClock(), engine_, flags_, dir_.path(), nullptr, {}, nullptr});
     Service().StableTime = 0;
     Spooler(1).ResolutionX = Spooler(1).ResolutionY = 600;
     Plate(In() + "/big-K.tif", {3000, 4000, 1270.0f, ""});

@@ -38,7 +38,7 @@ void SpoolerTest::SetUp() {
     GlobalStatusList().Clear();
     SetOperatorView(&view_);
     context_ = std::make_unique<ServiceContext>(
-        ServiceContext{GlobalSettings(), clock_, engine_, flags_, dir_.path(), nullptr, {}});
+        ServiceContext{GlobalSettings(), clock_, engine_, flags_, dir_.path(), nullptr, {}, nullptr});
 }
 
 void SpoolerTest::TearDown() {
