@@ -23,4 +23,9 @@ std::string BuildConnectionString(const std::string& dsn, const std::string& use
            ";PWD=" + AttributeValue(password);
 }
 
+std::string ShownConnectionString(const std::string& dsn, const std::string& user,
+                                  const std::string& password) {
+    return BuildConnectionString(dsn, user, password.empty() ? "" : "********");
+}
+
 }  // namespace plexivar::db

@@ -11,4 +11,9 @@ namespace plexivar::db {
 std::string BuildConnectionString(const std::string& dsn, const std::string& user,
                                   const std::string& password);
 
+// The connection string as error texts show it: a password that is set reads "********",
+// as everywhere else the program shows settings to a person.
+std::string ShownConnectionString(const std::string& dsn, const std::string& user,
+                                  const std::string& password);
+
 }  // namespace plexivar::db

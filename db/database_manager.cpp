@@ -77,13 +77,13 @@ bool DatabaseManager::ConnectLocked(std::string& error) {
         error = "Empty DSN or username not allowed";
         return false;
     }
-    const std::string connectionString = BuildConnectionString(dsn_, user_, password_);
     std::string odbcError;
-    if (!connection_->Open(connectionString, odbcError)) {
+    if (!connection_->Open(BuildConnectionString(dsn_, user_, password_), odbcError)) {
         DropConnection();
+        const std::string shown = ShownConnectionString(dsn_, user_, password_);
         error = odbcError.empty()
-                    ? "Error connecting to database with connection string '" + connectionString + "'"
-                    : "Error connecting to database - " + odbcError + " (" + connectionString + ")";
+                    ? "Error connecting to database with connection string '" + shown + "'"
+                    : "Error connecting to database - " + odbcError + " (" + shown + ")";
         return false;
     }
     connected_ = true;

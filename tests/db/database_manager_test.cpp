@@ -91,10 +91,10 @@ TEST(DatabaseManager, ConnectionFailuresSayWhatWasTried) {
         {"", "sa", false, "", "Empty DSN or username not allowed"},
         {"OV", "", false, "", "Empty DSN or username not allowed"},
         {"OV", "sa", true, "",
-         "Error connecting to database with connection string 'DSN=OV;UID=sa;PWD=vorpa'"},
+         "Error connecting to database with connection string 'DSN=OV;UID=sa;PWD=********'"},
         {"OV", "sa", true, "Data source name not found (SQLSTATE IM002)",
          "Error connecting to database - Data source name not found (SQLSTATE IM002) "
-         "(DSN=OV;UID=sa;PWD=vorpa)"},
+         "(DSN=OV;UID=sa;PWD=********)"},
     };
     for (const auto& c : cases) {
         Rig rig;

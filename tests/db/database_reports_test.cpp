@@ -293,6 +293,11 @@ TEST(DatabaseReports, ReconnectUsesTheCurrentSettings) {
     EXPECT_FALSE(ReconnectDatabase(&rig.manager, rig.settings, error));
     EXPECT_EQ(error, "Error connecting to database - refused (SQLSTATE 08001) "
                      "(DSN=Plant;UID=spool;PWD=)");
+    rig.settings.DSNpw = "secret";
+    EXPECT_FALSE(ReconnectDatabase(&rig.manager, rig.settings, error));
+    EXPECT_EQ(error, "Error connecting to database - refused (SQLSTATE 08001) "
+                     "(DSN=Plant;UID=spool;PWD=********)");
+    EXPECT_EQ(rig.script->events.back(), "open DSN=Plant;UID=spool;PWD=secret");
 }
 
 TEST(DatabaseReports, ZoneLookUpOnlyForUsableNumbers) {

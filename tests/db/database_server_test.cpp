@@ -156,7 +156,7 @@ TEST_F(RealServer, ConnectionFailuresGiveTheDriversReason) {
          {"Error connecting to database - ", "IM002", "(DSN=no_such_source;UID="}},
         {db_.dsn, db_.user, "wrong", false,
          {"Error connecting to database - ", "password authentication failed", "08001",
-          ";PWD=wrong)"}},
+          ";PWD=********)"}},
         {db_.dsn, "nobody", db_.password, false, {"08001"}},
         {downDsn, db_.user, db_.password, false, {"Error connecting to database - ", "08001"}},
         {db_.dsn, "", db_.password, false, {"Empty DSN or username not allowed"}},

@@ -80,7 +80,7 @@ TEST(DbCheckCommand, PrintsTheExactConnectionError) {
               std::string::npos)
         << unknown.out;
     EXPECT_NE(unknown.out.find("IM002"), std::string::npos) << unknown.out;
-    EXPECT_NE(unknown.out.find("(DSN=no_such_source;UID=sa;PWD=vorpa)"), std::string::npos);
+    EXPECT_NE(unknown.out.find("(DSN=no_such_source;UID=sa;PWD=********)"), std::string::npos);
 }
 
 TEST(DbCheckCommand, TakesNoArguments) {

@@ -114,6 +114,9 @@ TEST(ConnectionString, PlainValuesStandAndAwkwardOnesAreBraced) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(BuildConnectionString(c.dsn, c.user, c.password), c.expected);
+    // Shown to a person, a password that is set is hidden.
+    EXPECT_EQ(ShownConnectionString("OV", "sa", "p;w"), "DSN=OV;UID=sa;PWD=********");
+    EXPECT_EQ(ShownConnectionString("OV", "sa", ""), "DSN=OV;UID=sa;PWD=");
 }
 
 }  // namespace
