@@ -46,7 +46,7 @@ TEST_F(SpoolerTest, ServesSpoolersInTurnAndTheOldestFileFirst) {
     Plate(dir_.File("in2/b.tif"));
     Plate(dir_.File("in3/c.tif"));
     Prepare();
-    ASSERT_TRUE(RunJobs(4));
+    ASSERT_TRUE(RunUntil([&] { return JobLines().size() >= 4 && SearchOrder(view_).size() >= 4; }));
 
     const Strings jobs = Jobs();
     EXPECT_EQ(jobs, (Strings{"z-old.tif;K;Done;No action required", "a-new.tif;K;Done;No action required",
