@@ -206,8 +206,12 @@ SpoolerLoop::PassEnd SpoolerLoop::Pass() {
     SetSpoolerRowImage(current_, kSpoolerIdle);
 
     bool stopping = false;
-    for (const auto& [folder, letter] : FoldersToScan(spooler, input))
-        ServeFolder(current_, folder, letter, stopping);
+    int waiting = -1;
+    for (const auto& [folder, letter] : FoldersToScan(spooler, input)) {
+        const int n = ServeFolder(current_, folder, letter, stopping);
+        if (n >= 0) waiting = std::max(waiting, 0) + n;
+    }
+    if (context_.events) context_.events->SpoolerScanned(current_, waiting);
     return stopping ? PassEnd::Leave : PassEnd::Next;
 }
 
@@ -228,21 +232,20 @@ bool SpoolerLoop::ReadyAndStable(const std::string& path, const ScanEntry& entry
            SameTime(info.lastWriteTime, entry.lastWriteTime);
 }
 
-void SpoolerLoop::ServeFolder(int index, const std::string& folder, const std::string& letter,
-                              bool& stopping) {
+int SpoolerLoop::ServeFolder(int index, const std::string& folder, const std::string& letter,
+                             bool& stopping) {
     const ServiceSettings& s = context_.service();
     const SpoolerSettings& spooler = context_.settings.spoolers[static_cast<std::size_t>(index)];
     const int n = ScanFolder(folder, s.SearchMask, scan_);
-    if (context_.events) context_.events->SpoolerScanned(index, n);
-    if (n < 1 || stopping) return;
+    if (n < 1 || stopping) return n;
     const std::string output = context_.Resolve(spooler.OutputFolder);
     bool settled = false;
     for (const ScanEntry& entry : scan_) {
         if (StopRequested()) {
             stopping = true;
-            return;
+            return n;
         }
-        if (OutputFull(output)) return;
+        if (OutputFull(output)) return n;
         const std::string path = platform::JoinPath(folder, entry.name);
         if (!ReadyAndStable(path, entry, settled)) continue;
         if (spooler.EnableScaling != 0 && spooler.ColorDetection == ByInformationFile) {
@@ -254,6 +257,7 @@ void SpoolerLoop::ServeFolder(int index, const std::string& folder, const std::s
         if (RunFileJob(context_, job) == JobOutcome::DeliveryFailed) reconnectPending_ = true;
         SetStatusText("");
     }
+    return n;
 }
 
 }  // namespace plexivar
