@@ -2,7 +2,9 @@
 
 #include <ostream>
 
+#include "app/db_check_command.h"
 #include "app/detect_command.h"
+#include "app/headless_command.h"
 #include "app/ping_command.h"
 #include "app/settings_command.h"
 #include "platform/c_locale.h"
@@ -15,6 +17,9 @@ std::string UsageText() {
            "them, resampled per colour where configured.\n"
            "\n"
            "Options:\n"
+           "  --headless          run the service without a window (as under systemd): the\n"
+           "                      spoolers start at once; SIGINT or SIGTERM stop them in order\n"
+           "  --headless --verbose  also print the poll wait and job progress\n"
            "  --help              show this text and exit\n"
            "  --version           show the version and exit\n"
            "  --print-settings    print every setting in effect (from plexivar.ini in the\n"
@@ -23,12 +28,16 @@ std::string UsageText() {
            "                      and print colour, zone, corrections and FlatSeparation\n"
            "                      (a dry run: no information file is created or deleted)\n"
            "  --ping FOLDER       check whether FOLDER is reachable; for a network folder\n"
-           "                      show its server and the echo round-trip time\n";
+           "                      show its server and the echo round-trip time\n"
+           "  --db-check          connect to the production database with DSN, DSNuser and\n"
+           "                      DSNpw, list the locations and probe table Log; changes\n"
+           "                      nothing in the database\n";
 }
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
-        err << "plexivar: the service is not available in this build yet; see --help\n";
+        err << "plexivar: the operator window is not available in this build yet; run the "
+               "service with --headless (see --help)\n";
         return 2;
     }
     const std::string& command = args.front();
@@ -41,6 +50,17 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         return 0;
     }
     if (command == "--print-settings") return RunPrintSettings(out, err);
+    if (command == "--headless") {
+        HeadlessOptions options;
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            if (args[i] != "--verbose") {
+                err << "plexivar: --headless: unknown option '" << args[i] << "'\n";
+                return 2;
+            }
+            options.verbose = true;
+        }
+        return RunHeadless(options);
+    }
     if (command == "--detect") {
         if (args.size() != 3) {
             err << "plexivar: --detect wants a spooler number and a file\n";
@@ -53,6 +73,13 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
             return 2;
         }
         return RunDetectCommand(static_cast<int>(n), args[2], out, err);
+    }
+    if (command == "--db-check") {
+        if (args.size() != 1) {
+            err << "plexivar: --db-check takes no arguments\n";
+            return 2;
+        }
+        return RunDbCheckCommand(out, err);
     }
     if (command == "--ping") {
         if (args.size() != 2) {

@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian 12 machine, builds Plexivar (release) and runs the demo in
-# ./build/demo: a sample 2400 dpi plate is generated and the engine resamples it to
-# 1270 dpi, then scales it to 99.5 % x 100 % on its own page size.
+# Sets up a fresh Debian 12 machine, builds Plexivar (release) and runs the service headless
+# in the demo folder build/demo, serving the hot folder build/demo/input1 with fan-out
+# scaling (magenta 99.5 % x 100 %, the other separations passed through). Two sample
+# separations are dropped in once it runs; drop your own 1-bit TIFFs (named like
+# page1-M.tif) into build/demo/input1 while it runs. Ctrl-C stops it.
+#
+#   scripts/demo.sh [--for SECONDS]     stop by itself after SECONDS
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+seconds=""
+if [[ "${1:-}" == "--for" ]]; then seconds=${2:?--for wants a number of seconds}; fi
 
 scripts/install-deps.sh
 cmake --preset release >/dev/null
@@ -13,23 +19,25 @@ cmake --build --preset release -j "$(nproc)"
 bin="$root/build/release/bin"
 demo="$root/build/demo"
 rm -rf "$demo"
-mkdir -p "$demo/input" "$demo/output"
+mkdir -p "$demo/samples"
+cp packaging/plexivar.ini.example "$demo/plexivar.ini"
+echo "=== Generating sample separations in $demo/samples"
+"$bin/sample_plate" "$demo/samples/page1-M.tif" 4800 6400 1270
+"$bin/sample_plate" "$demo/samples/page1-K.tif" 4800 6400 1270
+
+cat <<TEXT
+=== Plexivar runs headless in $demo
+    hot folder:  $demo/input1    (drop 1-bit TIFFs named like page2-M.tif here)
+    output:      $demo/output1
+    job record:  $demo/temp/PlexivarJobs.csv    log: $demo/temp/Plexivar.log
+    Ctrl-C stops it.
+TEXT
 cd "$demo"
-printf '[Setup]\r\nUseTempPath=0\r\nDebug=1\r\n' > plexivar.ini
-
-echo "=== Generating a sample plate (4800 x 6400 pixels, 2400 dpi)"
-"$bin/sample_plate" input/sample-K.tif 4800 6400 2400
-tiffinfo input/sample-K.tif 2>/dev/null | grep -E 'Image Width|Resolution|Compression' || true
-
-echo "=== Resampling 2400 -> 1270 dpi"
-time "$bin/vestrel" resample input/sample-K.tif output/sample-K-1270.tif --resolution 1270
-tiffinfo output/sample-K-1270.tif 2>/dev/null | grep -E 'Image Width|Resolution|Compression' || true
-
-echo "=== Fan-out: 99.5 % x 100 % on the original page size, centred"
-time "$bin/vestrel" resample input/sample-K.tif output/sample-K-fanout.tif --scale 99.5x100 --keep-size
-tiffinfo output/sample-K-fanout.tif 2>/dev/null | grep -E 'Image Width|Resolution|Compression' || true
-
-echo "=== Settings in effect (plexivar --print-settings)"
-"$bin/plexivar" --print-settings | head -12
-echo "..."
-echo "=== Done. Results in $demo/output, engine log in $demo/Plexivar.log"
+(sleep 3 && cp samples/page1-M.tif samples/page1-K.tif input1/) &
+if [[ -n "$seconds" ]]; then
+  timeout --signal=TERM "$seconds" "$bin/plexivar" --headless || [[ $? == 124 ]]
+  echo "=== Output folder:"; ls -l output1
+  echo "=== Job record:"; cat temp/PlexivarJobs.csv
+else
+  exec "$bin/plexivar" --headless
+fi

@@ -9,7 +9,8 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   unixodbc-dev odbc-postgresql postgresql
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  iproute2 procps time bc
+  libsystemd-dev
+  iproute2 procps time bc locales
 )
 
 # Benchmarks also need the plate renderer and the peer tools they compare against.

@@ -1,7 +1,7 @@
 #include "service/separation.h"
 
-#include <sys/stat.h>
 
+#include "platform/file_identity.h"
 #include "platform/file_ops.h"
 #include "service/image_description.h"
 #include "service/info_file.h"
@@ -49,21 +49,12 @@ void FromImageDescription(const std::string& inputPath, bool withCorrections,
     info.correctionY = values.correctionY;
 }
 
-// True when both paths name the same existing file (also through links).
-bool SameFile(const std::string& a, const std::string& b) {
-    if (a == b)
-        return true;
-    struct stat sa {
-    }, sb{};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
 
 void FromInformationFile(const std::string& inputPath, const std::string& informationPath,
                          const DetectionOptions& options, SeparationInfo& info) {
     // An information path that names the image itself (a name without extension) must
     // neither be read as text nor deleted.
-    if (informationPath.empty() || SameFile(informationPath, inputPath)) {
+    if (informationPath.empty() || platform::SameFile(informationPath, inputPath)) {
         info.colour.clear();
         Note(options, "No information file path distinct from the image");
         return;
@@ -145,7 +136,7 @@ SeparationInfo DetectSeparation(const SpoolerSettings& spooler, const std::strin
     info.colour = FinalColour(info.colour, mode);
 
     if (mode == ByInformationFile && options.deleteInformationFile && !informationPath.empty() &&
-        !SameFile(informationPath, inputPath)) {
+        !platform::SameFile(informationPath, inputPath)) {
         std::string error;
         if (!platform::DeleteFile(informationPath, &error))
             WriteLog("WARNING: Unable to delete information file %s - %s", informationPath.c_str(),

@@ -25,8 +25,8 @@ typedef int (*ProgressCallback)(int);
  * file name. */
 #define VESTREL_OUTPUT_PATH_SIZE 260
 
-/* Size of the caller's errorText buffer. The engine writes at most this many bytes into it,
- * the terminating zero included: a longer message is cut. */
+/* Size of the caller's errorText buffer; the engine never writes more (longer messages are
+ * cut, always zero-terminated). */
 #define VESTREL_ERROR_TEXT_SIZE 4096
 
 /* Stores the band height (output rows per band) and the placement references

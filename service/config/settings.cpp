@@ -98,14 +98,14 @@ bool SaveSettings(const std::string& iniPath, const Settings& settings) {
 std::string SettingsAsIniText(const Settings& settings) {
     std::string out = "[Setup]\n";
     for (const auto& key : ServiceKeys())
-        out += std::string(key.name) + "=" + KeyText(key, settings.service) + "\n";
+        out += std::string(key.name) + "=" + ShownKeyText(key, settings.service) + "\n";
     for (int n = 1; n <= SpoolerCount(settings.service); ++n) {
         for (const auto& key : SpoolerKeys())
-            out += NumberedKey(key.name, n) + "=" + KeyText(key, settings.Spooler(n)) + "\n";
+            out += NumberedKey(key.name, n) + "=" + ShownKeyText(key, settings.Spooler(n)) + "\n";
     }
     out += "\n[Window]\n";
     for (const auto& key : WindowKeys())
-        out += std::string(key.name) + "=" + KeyText(key, settings.service.Window) + "\n";
+        out += std::string(key.name) + "=" + ShownKeyText(key, settings.service.Window) + "\n";
     return out;
 }
 

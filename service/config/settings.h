@@ -145,7 +145,8 @@ bool SaveSettings(const std::string& iniPath, const Settings& settings);
 
 // Every key with its value in its written-back form, as ini text: section [Setup] with the
 // global keys and the numbered keys of spoolers 1..NumberOfSpoolers, then section [Window].
-// Keys that SaveSettings does not write are included. Lines end in "\n".
+// Keys that SaveSettings does not write are included. The database password is shown as
+// "********" when one is set (the file keeps it). Lines end in "\n".
 std::string SettingsAsIniText(const Settings& settings);
 
 // The process-wide configuration, filled at start-up.

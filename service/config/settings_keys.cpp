@@ -45,7 +45,7 @@ const std::vector<KeyDef<ServiceSettings>>& ServiceKeys() {
         {"LogToDatabase", &S::LogToDatabase, WriteForm::Flag},
         {"DSN", &S::DSN, WriteForm::Text},
         {"DSNuser", &S::DSNuser, WriteForm::Text},
-        {"DSNpw", &S::DSNpw, WriteForm::Text},
+        {"DSNpw", &S::DSNpw, WriteForm::Text, true},
         {"KeepConnection", &S::KeepConnection, WriteForm::Flag},
         {"LocationName", &S::LocationName, WriteForm::Text},
         {"ProcessText", &S::ProcessText, WriteForm::Text},
@@ -153,11 +153,20 @@ std::string KeyText(const KeyDef<Record>& key, const Record& record) {
         key.field);
 }
 
+template <class Record>
+std::string ShownKeyText(const KeyDef<Record>& key, const Record& record) {
+    std::string text = KeyText(key, record);
+    return key.secret && !text.empty() ? "********" : text;
+}
+
 template void ReadKey(const KeyDef<S>&, const std::string&, S&);
 template void ReadKey(const KeyDef<P>&, const std::string&, P&);
 template void ReadKey(const KeyDef<W>&, const std::string&, W&);
 template std::string KeyText(const KeyDef<S>&, const S&);
 template std::string KeyText(const KeyDef<P>&, const P&);
 template std::string KeyText(const KeyDef<W>&, const W&);
+template std::string ShownKeyText(const KeyDef<S>&, const S&);
+template std::string ShownKeyText(const KeyDef<P>&, const P&);
+template std::string ShownKeyText(const KeyDef<W>&, const W&);
 
 }  // namespace plexivar

@@ -1,102 +1,64 @@
 // vestrel: runs the engine on one file, loading libvestrel.so through its C interface.
-#include <array>
-#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "platform/file_ops.h"
 #include "platform/program_dir.h"
-#include "platform/shared_library.h"
+#include "service/engine_link/engine_link.h"
 #include "tools/vestrel/progress_bar.h"
 #include "tools/vestrel/vestrel_options.h"
-#include "vestrel/vestrel.h"
 
 namespace {
 
-using plexivar::tools::ParsedCommand;
+using plexivar::EngineLink;
+using plexivar::EngineResult;
 using plexivar::tools::DotGainOptions;
+using plexivar::tools::ParsedCommand;
 using plexivar::tools::ResampleOptions;
 using plexivar::tools::SimpleOptions;
 
-// Room for the engine's longest message: two paths and some text.
-constexpr std::size_t kErrorTextSize = 2 * 4096 + 64;
-
-// The caller-owned buffers of a call that delivers through a working file: the output path
-// (which the engine overwrites with the working file's name) and the error text.
-struct CallBuffers {
-    std::array<char, VESTREL_OUTPUT_PATH_SIZE> outputPath{};
-    std::vector<char> errorText = std::vector<char>(kErrorTextSize, '\0');
-
-    // False (after saying why) when the output path does not fit the engine's buffer.
-    bool SetOutput(const std::string& output) {
-        if (output.size() >= outputPath.size()) {
-            std::cerr << "vestrel: output path longer than " << outputPath.size() - 1
-                      << " characters\n";
-            return false;
-        }
-        std::memcpy(outputPath.data(), output.c_str(), output.size() + 1);
-        return true;
-    }
-};
-
-// Exit status and message of an engine call that filled `errorText`.
-int Report(int ok, const std::vector<char>& errorText, const char* what) {
+// Exit status and message of an engine call.
+int Report(const EngineResult& result, const std::string& what) {
     plexivar::tools::ShowProgress(0);
-    if (!ok) {
-        std::cerr << "vestrel: " << (errorText[0] ? errorText.data() : what) << "\n";
+    if (!result.ok) {
+        std::cerr << "vestrel: " << (result.errorText.empty() ? what : result.errorText) << "\n";
         return 1;
     }
-    // A rewrite that failed after the file was written leaves a message with success.
-    if (errorText[0]) std::cerr << "vestrel: warning: " << errorText.data() << "\n";
+    // A finishing step that failed after the file was written leaves a message with success.
+    if (!result.errorText.empty()) std::cerr << "vestrel: warning: " << result.errorText << "\n";
     return 0;
 }
 
-int Resample(const plexivar::platform::SharedLibrary& engine, const ResampleOptions& o) {
-    decltype(&SetParams) setParams = nullptr;
-    decltype(&ResamleTIFF) resample = nullptr;
-    if (!engine.Bind("SetParams", setParams) || !engine.Bind("ResamleTIFF", resample)) {
-        std::cerr << "vestrel: Error finding function names in libvestrel.so\n";
-        return 1;
-    }
-    CallBuffers buffers;
-    if (!buffers.SetOutput(o.output)) return 2;
-
-    setParams(o.lines, o.xReference, o.yReference);
-    const int ok = resample(o.input.c_str(), buffers.outputPath.data(), o.keepSize ? 1 : 0,
-                            o.keepResolution ? 1 : 0, o.resolutionX, o.resolutionY, o.scaleX,
-                            o.scaleY, o.topMargin, o.bottomMargin, o.leftMargin, o.rightMargin,
-                            buffers.errorText.data(), &plexivar::tools::ShowProgress,
-                            o.mergeBackground.empty() ? 0 : 1, o.mergeBackground.c_str());
-    return Report(ok, buffers.errorText, "resampling failed");
+int Resample(const EngineLink& engine, const ResampleOptions& o) {
+    plexivar::ResampleRequest request;
+    request.input = o.input;
+    request.output = o.output;
+    request.keepSize = o.keepSize;
+    request.keepResolution = o.keepResolution;
+    request.resolutionX = o.resolutionX;
+    request.resolutionY = o.resolutionY;
+    request.scaleX = o.scaleX;
+    request.scaleY = o.scaleY;
+    request.topMargin = o.topMargin;
+    request.bottomMargin = o.bottomMargin;
+    request.leftMargin = o.leftMargin;
+    request.rightMargin = o.rightMargin;
+    request.mergeBackground = !o.mergeBackground.empty();
+    request.backgroundPath = o.mergeBackground;
+    engine.SetParams(o.lines, o.xReference, o.yReference);
+    return Report(engine.Resample(request, &plexivar::tools::ShowProgress), "resampling failed");
 }
 
-int Simple(const plexivar::platform::SharedLibrary& engine, const SimpleOptions& o) {
-    decltype(&SimpleResamleTIFF) simple = nullptr;
-    if (!engine.Bind("SimpleResamleTIFF", simple)) {
-        std::cerr << "vestrel: Error finding function names in libvestrel.so\n";
-        return 1;
-    }
+int Simple(const EngineLink& engine, const SimpleOptions& o) {
     // This operation reports no message of its own: the engine log says why it failed.
-    if (!simple(o.input.c_str(), o.output.c_str(), 0, 0, o.scale)) {
-        std::cerr << "vestrel: simple resampling of " << o.input
-                  << " failed (see Plexivar.log in the current directory)\n";
-        return 1;
-    }
-    return 0;
+    return Report(engine.SimpleResample(o.input, o.output, o.scale),
+                  "simple resampling of " + o.input +
+                      " failed (see Plexivar.log in the current directory)");
 }
 
-int DotGain(const plexivar::platform::SharedLibrary& engine, const DotGainOptions& o) {
-    decltype(&DotGainTIFF) dotGain = nullptr;
-    if (!engine.Bind("DotGainTIFF", dotGain)) {
-        std::cerr << "vestrel: Error finding function names in libvestrel.so\n";
-        return 1;
-    }
-    CallBuffers buffers;
-    if (!buffers.SetOutput(o.output)) return 2;
-    const int ok = dotGain(o.input.c_str(), o.separation.c_str(), buffers.outputPath.data(),
-                           buffers.errorText.data(), &plexivar::tools::ShowProgress);
-    return Report(ok, buffers.errorText, "dot gain failed");
+int DotGain(const EngineLink& engine, const DotGainOptions& o) {
+    return Report(engine.DotGain(o.input, o.separation, o.output, &plexivar::tools::ShowProgress),
+                  "dot gain failed");
 }
 
 }  // namespace
@@ -117,13 +79,10 @@ int main(int argc, char** argv) {
             break;
     }
     // The engine ships beside this program; a bare name falls back to the library path.
-    plexivar::platform::SharedLibrary engine;
-    const std::string beside =
-        plexivar::platform::JoinPath(plexivar::platform::ExecutableDirectory(), "libvestrel.so");
-    std::string why;
-    if (!(plexivar::platform::FileExists(beside) && engine.Load(beside, &why)) &&
-        !engine.Load("libvestrel.so", &why)) {
-        std::cerr << "vestrel: Error loading libvestrel.so (" << why << ")\n";
+    EngineLink engine;
+    const std::vector<std::string> messages = engine.Load(plexivar::platform::ExecutableDirectory());
+    if (!engine.Loaded()) {
+        std::cerr << "vestrel: " << messages.front() << " (" << engine.LoadDetail() << ")\n";
         return 1;
     }
     if (command.kind == ParsedCommand::Kind::Simple) return Simple(engine, command.simple);

@@ -9,21 +9,14 @@
 #include "service/report/job_record.h"
 #include "service/report/log_file.h"
 #include "service/report/operator_view.h"
+#include "tests/service/recording_view.h"
 
 namespace plexivar {
 namespace {
 
 using plexivar::testing::TempDir;
 
-class RecordingView : public OperatorView {
-public:
-    void ShowJobRow(const StatusListUpdate& update) override { updates.push_back(update); }
-    void ShowErrorLine(const std::string& text) override { errors.push_back(text); }
-    void ShowStatusText(const std::string&) override {}
-    void ShowProgress(int) override {}
-    std::vector<StatusListUpdate> updates;
-    std::vector<std::string> errors;
-};
+using plexivar::testing::RecordingView;
 
 // Pins the clock to 7 December 2026, 04:02:09.051 and points both files into a scratch folder.
 class RecordsTest : public ::testing::Test {
@@ -73,9 +66,9 @@ TEST_F(RecordsTest, ProcessingThenDoneUsesOneRowAndOneJobLine) {
     EXPECT_EQ(rows[0].statusColours.background, (Rgb{0, 255, 0}));
     EXPECT_EQ(Jobs(), "07.12 04:02:09;a-M.tif;M;Done;12;Resampled\r\n");
     EXPECT_EQ(LogLines(), 2);
-    ASSERT_EQ(view_.updates.size(), 2u);
-    EXPECT_TRUE(view_.updates[0].appended);
-    EXPECT_FALSE(view_.updates[1].appended);
+    ASSERT_EQ(view_.updates().size(), 2u);
+    EXPECT_TRUE(view_.updates()[0].appended);
+    EXPECT_FALSE(view_.updates()[1].appended);
 }
 
 TEST_F(RecordsTest, CommentsWithSemicolonsAreWrittenUnescaped) {
@@ -95,15 +88,15 @@ TEST_F(RecordsTest, UnwritableLogFolderDropsTheLine) {
     GlobalSettings().service.LogFile = dir_.File("missing/Plexivar.log");
     WriteLog("INFO: %s", "dropped");
     ShowError("still shown");
-    ASSERT_EQ(view_.errors.size(), 1u);
-    EXPECT_EQ(view_.errors[0], "still shown");
+    ASSERT_EQ(view_.errors().size(), 1u);
+    EXPECT_EQ(view_.errors()[0], "still shown");
 }
 
 TEST_F(RecordsTest, ShowErrorLogsOnlyNonEmptyTexts) {
     ShowError("Input folder not found");
     ShowError("");
     EXPECT_EQ(Log(), "[07-12-2026 04:02:09.051] ERROR: Input folder not found\r\n");
-    EXPECT_EQ(view_.errors, (std::vector<std::string>{"Input folder not found", ""}));
+    EXPECT_EQ(view_.errors(), (std::vector<std::string>{"Input folder not found", ""}));
 }
 
 TEST_F(RecordsTest, OverlongMessagesAreCut) {
