@@ -24,7 +24,7 @@
 namespace plexivar {
 
 class BoundedHttpServer : public httplib::Server {
-public:
+  public:
     struct Limits {
         std::size_t maxRequestBytes = 16 * 1024;
         std::chrono::milliseconds readDeadline{5000};
@@ -41,7 +41,7 @@ public:
     // Stops accepting, and makes requests under way give up within 100 ms.
     void Shutdown();
 
-private:
+  private:
     bool process_and_close_socket(socket_t sock) override;
 
     Limits limits_;

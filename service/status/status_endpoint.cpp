@@ -15,7 +15,8 @@ constexpr const char* kTextType = "text/plain; charset=utf-8";
 // The health state in three bits, so that it is kept in one lock-free atomic and fits into
 // the low bits of a cache key.
 unsigned PackHealth(const ServiceHealth& h) {
-    return (h.databaseInUse ? 4u : 0u) | (h.databaseConnected ? 2u : 0u) | (h.engineBound ? 1u : 0u);
+    return (h.databaseInUse ? 4u : 0u) | (h.databaseConnected ? 2u : 0u) |
+           (h.engineBound ? 1u : 0u);
 }
 
 ServiceHealth UnpackHealth(unsigned bits) {
@@ -23,7 +24,9 @@ ServiceHealth UnpackHealth(unsigned bits) {
 }
 
 // The snapshot version above the health bits.
-std::uint64_t Key(std::uint64_t version, const ServiceHealth& h) { return version << 3 | PackHealth(h); }
+std::uint64_t Key(std::uint64_t version, const ServiceHealth& h) {
+    return version << 3 | PackHealth(h);
+}
 
 void SetCommonHeaders(httplib::Response& response) {
     response.set_header("Cache-Control", "no-cache");
@@ -49,9 +52,13 @@ StatusEndpoint::StatusEndpoint(SnapshotSource snapshots, HealthProbe probe,
     Route();
 }
 
-StatusEndpoint::~StatusEndpoint() { Stop(); }
+StatusEndpoint::~StatusEndpoint() {
+    Stop();
+}
 
-ServiceHealth StatusEndpoint::Health() const { return UnpackHealth(health_.load()); }
+ServiceHealth StatusEndpoint::Health() const {
+    return UnpackHealth(health_.load());
+}
 
 void StatusEndpoint::Answer(const httplib::Request& request, httplib::Response& response,
                             std::uint64_t key, RenderedBody& cache, const char* contentType,
@@ -68,23 +75,26 @@ void StatusEndpoint::Answer(const httplib::Request& request, httplib::Response& 
 }
 
 void StatusEndpoint::Route() {
-    server_.set_pre_routing_handler([](const httplib::Request& request, httplib::Response& response) {
-        if (request.method == "GET" || request.method == "HEAD")
-            return httplib::Server::HandlerResponse::Unhandled;
-        response.status = 405;
-        response.set_header("Allow", "GET, HEAD");
-        response.set_content("Only GET and HEAD are served here; nothing can be changed.\n", kTextType);
-        return httplib::Server::HandlerResponse::Handled;
-    });
+    server_.set_pre_routing_handler(
+        [](const httplib::Request& request, httplib::Response& response) {
+            if (request.method == "GET" || request.method == "HEAD")
+                return httplib::Server::HandlerResponse::Unhandled;
+            response.status = 405;
+            response.set_header("Allow", "GET, HEAD");
+            response.set_content("Only GET and HEAD are served here; nothing can be changed.\n",
+                                 kTextType);
+            return httplib::Server::HandlerResponse::Handled;
+        });
     server_.Get("/", [this](const httplib::Request& request, httplib::Response& response) {
         const auto s = snapshots_();
         const ServiceHealth h = Health();
         Answer(request, response, Key(s->version, h), page_, "text/html; charset=utf-8",
                [&](const std::string& etag) { return StatusPage(*s, h, etag); });
         // The page carries its style and script inline and loads nothing else.
-        response.set_header("Content-Security-Policy",
-                            "default-src 'none'; style-src 'unsafe-inline'; "
-                            "script-src 'unsafe-inline'; connect-src 'self'; frame-ancestors 'none'");
+        response.set_header(
+            "Content-Security-Policy",
+            "default-src 'none'; style-src 'unsafe-inline'; "
+            "script-src 'unsafe-inline'; connect-src 'self'; frame-ancestors 'none'");
     });
     server_.Get("/metrics", [this](const httplib::Request& request, httplib::Response& response) {
         const auto s = snapshots_();
@@ -97,23 +107,27 @@ void StatusEndpoint::Route() {
         Answer(request, response, s->jobsVersion, jobs_, kJsonType,
                [&](const std::string&) { return JobsJson(*s); });
     });
-    server_.Get("/api/spoolers", [this](const httplib::Request& request, httplib::Response& response) {
-        const auto s = snapshots_();
-        const ServiceHealth h = Health();
-        Answer(request, response, Key(s->version, h), spoolers_, kJsonType,
-               [&](const std::string&) { return SpoolersJson(*s, h); });
-    });
+    server_.Get("/api/spoolers",
+                [this](const httplib::Request& request, httplib::Response& response) {
+                    const auto s = snapshots_();
+                    const ServiceHealth h = Health();
+                    Answer(request, response, Key(s->version, h), spoolers_, kJsonType,
+                           [&](const std::string&) { return SpoolersJson(*s, h); });
+                });
     // Error answers the handlers left empty (404, 400, ...) get a line of text.
     server_.set_error_handler([](const httplib::Request&, httplib::Response& response) {
-        if (!response.body.empty()) return;
-        const char* text = response.status == 404 ? "Not found. Try /, /metrics, /api/jobs or /api/spoolers.\n"
-                                                  : "The request could not be served.\n";
+        if (!response.body.empty())
+            return;
+        const char* text = response.status == 404
+                               ? "Not found. Try /, /metrics, /api/jobs or /api/spoolers.\n"
+                               : "The request could not be served.\n";
         response.set_content(text, kTextType);
     });
-    server_.set_exception_handler([](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
-        response.status = 500;
-        response.set_content("The status could not be rendered.\n", kTextType);
-    });
+    server_.set_exception_handler(
+        [](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
+            response.status = 500;
+            response.set_content("The status could not be rendered.\n", kTextType);
+        });
 }
 
 bool StatusEndpoint::Start(const std::string& address, int port, std::string& error) {
@@ -166,7 +180,8 @@ void StatusEndpoint::Stop() {
         probeStop_ = true;
     }
     probeWake_.notify_all();
-    if (prober_.joinable()) prober_.join();
+    if (prober_.joinable())
+        prober_.join();
     port_ = 0;
 }
 

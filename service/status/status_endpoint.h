@@ -27,7 +27,7 @@
 namespace plexivar {
 
 class StatusEndpoint {
-public:
+  public:
     using SnapshotSource = std::function<std::shared_ptr<const StatusSnapshot>()>;
     using HealthProbe = std::function<ServiceHealth()>;
 
@@ -47,13 +47,14 @@ public:
     // Stops listening, ends the requests under way (within 100 ms) and the probe thread.
     void Stop();
 
-private:
+  private:
     // A response body rendered for one snapshot version, shared by the requests that want it.
     class RenderedBody {
-    public:
-        std::shared_ptr<const std::string> Get(std::uint64_t key, const std::function<std::string()>& render);
+      public:
+        std::shared_ptr<const std::string> Get(std::uint64_t key,
+                                               const std::function<std::string()>& render);
 
-    private:
+      private:
         std::mutex mutex_;
         std::uint64_t key_ = ~std::uint64_t{0};
         std::shared_ptr<const std::string> body_;

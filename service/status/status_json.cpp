@@ -10,10 +10,13 @@ namespace {
 
 using nlohmann::json;
 
-std::string Hex(const Rgb& c) { return platform::Format("#%02x%02x%02x", c.r, c.g, c.b); }
+std::string Hex(const Rgb& c) {
+    return platform::Format("#%02x%02x%02x", c.r, c.g, c.b);
+}
 
 json Colours(const CellColours& c) {
-    if (!c.set) return nullptr;
+    if (!c.set)
+        return nullptr;
     return {{"text", Hex(c.text)}, {"background", Hex(c.background)}};
 }
 
@@ -29,7 +32,9 @@ json Row(const StatusRow& row) {
             {"colorColours", Colours(row.colorColours)}};
 }
 
-json Counts(const JobCounts& c) { return {{"done", c.done}, {"error", c.error}}; }
+json Counts(const JobCounts& c) {
+    return {{"done", c.done}, {"error", c.error}};
+}
 
 // Every text went through DisplayText, so the document is valid UTF-8 and dump cannot
 // throw; `replace` is the second line of defence.
@@ -49,29 +54,29 @@ std::string IsoUtc(std::time_t time) {
 std::string JobsJson(const StatusSnapshot& s) {
     json rows = json::array();
     for (const auto& row : s.rows) rows.push_back(Row(*row));
-    const json document = {
-        {"version", s.jobsVersion},
-        {"takenAt", IsoUtc(s.takenAt)},
-        {"rows", std::move(rows)},
-        {"totals",
-         {{"done", s.jobs.done},
-          {"error", s.jobs.error},
-          {"passThrough", s.passThroughSeconds.count},
-          {"engine", s.engineSeconds.count}}}};
+    const json document = {{"version", s.jobsVersion},
+                           {"takenAt", IsoUtc(s.takenAt)},
+                           {"rows", std::move(rows)},
+                           {"totals",
+                            {{"done", s.jobs.done},
+                             {"error", s.jobs.error},
+                             {"passThrough", s.passThroughSeconds.count},
+                             {"engine", s.engineSeconds.count}}}};
     return Dump(document);
 }
 
 std::string SpoolersJson(const StatusSnapshot& s, const ServiceHealth& health) {
     json spoolers = json::array();
     for (const SpoolerStatus& sp : s.spoolers) {
-        spoolers.push_back({{"number", sp.number},
-                            {"state", SpoolerStateName(sp.State(s.running))},
-                            {"inputFolder", DisplayText(sp.inputFolder)},
-                            {"outputFolder", DisplayText(sp.outputFolder)},
-                            {"filesWaiting", sp.filesWaiting},
-                            {"inputReadable", sp.inputReadable},
-                            {"jobs", Counts(sp.jobs)},
-                            {"lastDelivery", sp.lastDelivery ? json(IsoUtc(sp.lastDelivery)) : json(nullptr)}});
+        spoolers.push_back(
+            {{"number", sp.number},
+             {"state", SpoolerStateName(sp.State(s.running))},
+             {"inputFolder", DisplayText(sp.inputFolder)},
+             {"outputFolder", DisplayText(sp.outputFolder)},
+             {"filesWaiting", sp.filesWaiting},
+             {"inputReadable", sp.inputReadable},
+             {"jobs", Counts(sp.jobs)},
+             {"lastDelivery", sp.lastDelivery ? json(IsoUtc(sp.lastDelivery)) : json(nullptr)}});
     }
     const json document = {
         {"version", s.version},
@@ -81,7 +86,9 @@ std::string SpoolersJson(const StatusSnapshot& s, const ServiceHealth& health) {
         {"statusLine", DisplayText(s.statusLine)},
         {"errorLine", DisplayText(s.errorLine)},
         {"progress", {{"percent", s.progress}, {"caption", DisplayText(s.progressCaption)}}},
-        {"database", {{"inUse", health.databaseInUse}, {"connected", health.databaseInUse && health.databaseConnected}}},
+        {"database",
+         {{"inUse", health.databaseInUse},
+          {"connected", health.databaseInUse && health.databaseConnected}}},
         {"engineBound", health.engineBound},
         {"spoolers", std::move(spoolers)}};
     return Dump(document);

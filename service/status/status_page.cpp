@@ -78,7 +78,8 @@ constexpr const char* kScript = R"(<script>
 )";
 
 std::string LocalTimeText(std::time_t time) {
-    if (time == 0) return "-";
+    if (time == 0)
+        return "-";
     std::tm local{};
     localtime_r(&time, &local);
     return platform::Format("%.2d.%.2d %.2d:%.2d:%.2d", local.tm_mday, local.tm_mon + 1,
@@ -86,7 +87,8 @@ std::string LocalTimeText(std::time_t time) {
 }
 
 std::string Style(const CellColours& c) {
-    if (!c.set) return "";
+    if (!c.set)
+        return "";
     return platform::Format(" style=\"color:#%02x%02x%02x;background:#%02x%02x%02x\"", c.text.r,
                             c.text.g, c.text.b, c.background.r, c.background.g, c.background.b);
 }
@@ -97,7 +99,8 @@ std::string Cell(const std::string& text, const char* extraAttributes = "") {
 
 void Header(std::string& out, const StatusSnapshot& s) {
     out += "<header><h1>Plexivar</h1>";
-    out += s.running ? "<span class=\"run on\">Running</span>" : "<span class=\"run off\">Stopped</span>";
+    out += s.running ? "<span class=\"run on\">Running</span>"
+                     : "<span class=\"run off\">Stopped</span>";
     out += "<span>since " + LocalTimeText(s.startedAt) + "</span>";
     out += "<span class=\"asof\">as of " + LocalTimeText(s.takenAt) + "</span></header>\n";
 }
@@ -113,13 +116,15 @@ void Progress(std::string& out, const StatusSnapshot& s) {
 }
 
 void Spoolers(std::string& out, const StatusSnapshot& s) {
-    out += "<table class=\"spoolers\"><thead><tr><th>Spooler</th><th>State</th><th>Input folder</th>"
-           "<th>Output folder</th><th>Waiting</th><th>Done</th><th>Errors</th>"
-           "<th>Last delivery</th></tr></thead><tbody>\n";
+    out +=
+        "<table class=\"spoolers\"><thead><tr><th>Spooler</th><th>State</th><th>Input folder</th>"
+        "<th>Output folder</th><th>Waiting</th><th>Done</th><th>Errors</th>"
+        "<th>Last delivery</th></tr></thead><tbody>\n";
     for (const SpoolerStatus& sp : s.spoolers) {
         const char* state = SpoolerStateName(sp.State(s.running));
-        out += platform::Format("<tr><td class=\"num\">%d</td><td><span class=\"state %s\">%s</span></td>",
-                                sp.number, state, state);
+        out += platform::Format(
+            "<tr><td class=\"num\">%d</td><td><span class=\"state %s\">%s</span></td>", sp.number,
+            state, state);
         out += Cell(sp.inputFolder) + Cell(sp.outputFolder);
         out += sp.inputReadable ? Cell(std::to_string(sp.filesWaiting), " class=\"num\"")
                                 : Cell("unreadable", " class=\"num\"");
@@ -132,10 +137,11 @@ void Spoolers(std::string& out, const StatusSnapshot& s) {
 
 void Jobs(std::string& out, const StatusSnapshot& s) {
     // Column widths in pixels as in the operator window.
-    out += "<table class=\"jobs\"><colgroup><col style=\"width:120px\"><col style=\"width:90px\">"
-           "<col style=\"width:50px\"><col style=\"width:250px\"><col style=\"width:60px\">"
-           "<col style=\"width:300px\"></colgroup>\n<thead><tr><th>Time</th><th>Status</th>"
-           "<th>Color</th><th>File</th><th>Seconds</th><th>Comment</th></tr></thead><tbody>\n";
+    out +=
+        "<table class=\"jobs\"><colgroup><col style=\"width:120px\"><col style=\"width:90px\">"
+        "<col style=\"width:50px\"><col style=\"width:250px\"><col style=\"width:60px\">"
+        "<col style=\"width:300px\"></colgroup>\n<thead><tr><th>Time</th><th>Status</th>"
+        "<th>Color</th><th>File</th><th>Seconds</th><th>Comment</th></tr></thead><tbody>\n";
     for (auto it = s.rows.rbegin(); it != s.rows.rend(); ++it) {
         const StatusRow& row = **it;
         out += "<tr>" + Cell(row.time);
@@ -144,13 +150,14 @@ void Jobs(std::string& out, const StatusSnapshot& s) {
         // Long names and comments are cut to the column; the whole text shows on hover.
         out += "<td title=\"" + HtmlText(row.file) + "\">" + HtmlText(row.file) + "</td>";
         out += Cell(row.seconds, " class=\"num\"");
-        out += "<td title=\"" + HtmlText(row.comment) + "\">" + HtmlText(row.comment) + "</td></tr>\n";
+        out +=
+            "<td title=\"" + HtmlText(row.comment) + "\">" + HtmlText(row.comment) + "</td></tr>\n";
     }
     out += "</tbody></table>\n";
 }
 
 void Totals(std::string& out, const StatusSnapshot& s, const ServiceHealth& h) {
-    const char* database = !h.databaseInUse ? "not in use"
+    const char* database = !h.databaseInUse      ? "not in use"
                            : h.databaseConnected ? "connected"
                                                  : "not connected";
     out += platform::Format(
@@ -164,7 +171,8 @@ void Totals(std::string& out, const StatusSnapshot& s, const ServiceHealth& h) {
 
 }  // namespace
 
-std::string StatusPage(const StatusSnapshot& s, const ServiceHealth& health, const std::string& etag) {
+std::string StatusPage(const StatusSnapshot& s, const ServiceHealth& health,
+                       const std::string& etag) {
     std::string out = kHead;
     out.reserve(4096 + s.rows.size() * 400);
     out += "<div id=\"live\" data-etag=\"" + HtmlText(etag) +

@@ -20,7 +20,8 @@ void StatusRecorder::LoadSpoolers() {
     for (int n = 1; n <= count; ++n) {
         SpoolerStatus& s = spoolers[static_cast<std::size_t>(n - 1)];
         // Counts and times survive a reload: the same number is the same spooler.
-        if (n <= static_cast<int>(state_.spoolers.size())) s = state_.spoolers[static_cast<std::size_t>(n - 1)];
+        if (n <= static_cast<int>(state_.spoolers.size()))
+            s = state_.spoolers[static_cast<std::size_t>(n - 1)];
         const SpoolerSettings& config = settings_.Spooler(n);
         s.number = n;
         s.inputFolder = config.InputFolder;
@@ -35,13 +36,15 @@ void StatusRecorder::LoadSpoolers() {
 
 void StatusRecorder::Publish(bool jobsChanged) {
     ++state_.version;
-    if (jobsChanged) ++state_.jobsVersion;
+    if (jobsChanged)
+        ++state_.jobsVersion;
     state_.takenAt = clock_.Now();
     current_.store(std::make_shared<const StatusSnapshot>(state_));
 }
 
 SpoolerStatus* StatusRecorder::Spooler(int index) {
-    if (index < 0 || index >= static_cast<int>(state_.spoolers.size())) return nullptr;
+    if (index < 0 || index >= static_cast<int>(state_.spoolers.size()))
+        return nullptr;
     return &state_.spoolers[static_cast<std::size_t>(index)];
 }
 
@@ -54,68 +57,84 @@ void StatusRecorder::UpdateWaiting(int index) {
 }
 
 void StatusRecorder::ShowJobRow(const StatusListUpdate& update) {
-    if (inner_) inner_->ShowJobRow(update);
+    if (inner_)
+        inner_->ShowJobRow(update);
     std::lock_guard lock(mutex_);
     auto& rows = state_.rows;
-    const auto removed = std::min<std::size_t>(static_cast<std::size_t>(std::max(update.removedFromTop, 0)), rows.size());
+    const auto removed = std::min<std::size_t>(
+        static_cast<std::size_t>(std::max(update.removedFromTop, 0)), rows.size());
     rows.erase(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(removed));
     auto row = std::make_shared<const StatusRow>(update.row);
     const auto index = static_cast<std::size_t>(std::max(update.index, 0));
-    if (update.appended || index >= rows.size()) rows.push_back(std::move(row));
-    else rows[index] = std::move(row);
+    if (update.appended || index >= rows.size())
+        rows.push_back(std::move(row));
+    else
+        rows[index] = std::move(row);
     Publish(true);
 }
 
-void StatusRecorder::ShowErrorLine(const std::string& text) {
-    if (inner_) inner_->ShowErrorLine(text);
+void StatusRecorder::ReplaceLine(std::string StatusSnapshot::*line, const std::string& text) {
     std::lock_guard lock(mutex_);
-    if (state_.errorLine == text) return;
-    state_.errorLine = text;
+    if (state_.*line == text)
+        return;
+    state_.*line = text;
     Publish(false);
+}
+
+void StatusRecorder::ShowErrorLine(const std::string& text) {
+    if (inner_)
+        inner_->ShowErrorLine(text);
+    ReplaceLine(&StatusSnapshot::errorLine, text);
 }
 
 void StatusRecorder::ShowStatusText(const std::string& text) {
-    if (inner_) inner_->ShowStatusText(text);
-    std::lock_guard lock(mutex_);
-    if (state_.statusLine == text) return;
-    state_.statusLine = text;
-    Publish(false);
+    if (inner_)
+        inner_->ShowStatusText(text);
+    ReplaceLine(&StatusSnapshot::statusLine, text);
 }
 
 void StatusRecorder::ShowProgress(int percent, const std::string& caption) {
-    if (inner_) inner_->ShowProgress(percent, caption);
+    if (inner_)
+        inner_->ShowProgress(percent, caption);
     std::lock_guard lock(mutex_);
     const int clamped = std::clamp(percent, 0, 100);
-    if (state_.progress == clamped && state_.progressCaption == caption) return;
+    if (state_.progress == clamped && state_.progressCaption == caption)
+        return;
     state_.progress = clamped;
     state_.progressCaption = caption;
     Publish(false);
 }
 
 void StatusRecorder::ShowSpoolerImage(int index, int image) {
-    if (inner_) inner_->ShowSpoolerImage(index, image);
+    if (inner_)
+        inner_->ShowSpoolerImage(index, image);
     std::lock_guard lock(mutex_);
     SpoolerStatus* s = Spooler(index);
-    if (!s) return;
+    if (!s)
+        return;
     s->enabled = image != kSpoolerDisabled;
     s->searching = image == kSpoolerSearching;
     // The icon turns back to idle right before the spooler's folders are scanned.
-    if (image == kSpoolerIdle) tallies_[static_cast<std::size_t>(index)].next = 0;
+    if (image == kSpoolerIdle)
+        tallies_[static_cast<std::size_t>(index)].next = 0;
     Publish(false);
 }
 
 void StatusRecorder::ShowRunState(bool running) {
-    if (inner_) inner_->ShowRunState(running);
+    if (inner_)
+        inner_->ShowRunState(running);
     RunStateChanged(running);
 }
 
 void StatusRecorder::ShowMessage(const std::string& text) {
-    if (inner_) inner_->ShowMessage(text);
+    if (inner_)
+        inner_->ShowMessage(text);
 }
 
 void StatusRecorder::SpoolerScanned(int spooler, int filesWaiting) {
     std::lock_guard lock(mutex_);
-    if (!Spooler(spooler)) return;
+    if (!Spooler(spooler))
+        return;
     ScanTally& tally = tallies_[static_cast<std::size_t>(spooler)];
     if (tally.next >= tally.perFolder.size()) {
         tally.perFolder.resize(tally.next + 1, 0);
@@ -136,7 +155,8 @@ void StatusRecorder::JobFinished(int spooler, const std::string&, const std::str
     (passThrough ? state_.passThroughSeconds : state_.engineSeconds).Add(seconds);
     if (SpoolerStatus* s = Spooler(spooler)) {
         (done ? s->jobs.done : s->jobs.error) += 1;
-        if (done) s->lastDelivery = clock_.Now();
+        if (done)
+            s->lastDelivery = clock_.Now();
         // The job took one of the files the latest scan found: done or failed, it has
         // left the hot folder (failed inputs go to its "error" sub-folder).
         ScanTally& tally = tallies_[static_cast<std::size_t>(spooler)];
@@ -149,9 +169,11 @@ void StatusRecorder::JobFinished(int spooler, const std::string&, const std::str
 
 void StatusRecorder::RunStateChanged(bool running) {
     std::lock_guard lock(mutex_);
-    if (state_.running == running) return;
+    if (state_.running == running)
+        return;
     state_.running = running;
-    if (running) LoadSpoolers();
+    if (running)
+        LoadSpoolers();
     Publish(false);
 }
 

@@ -24,10 +24,11 @@
 namespace plexivar {
 
 class StatusRecorder final : public OperatorView, public ServiceEvents {
-public:
+  public:
     // `inner` gets every view call first (may be null). The spooler list comes from
     // `settings` (read again whenever the spoolers start, since settings change only while
-    // they are stopped); times from `clock`. Both must outlive the recorder.
+    // they are stopped); times from `clock`. Both must outlive the recorder, and no service
+    // thread may still report to it when it goes away.
     StatusRecorder(OperatorView* inner, const Settings& settings, platform::Clock& clock);
     StatusRecorder(const StatusRecorder&) = delete;
     StatusRecorder& operator=(const StatusRecorder&) = delete;
@@ -48,7 +49,7 @@ public:
                      bool passThrough, double seconds) override;
     void RunStateChanged(bool running) override;
 
-private:
+  private:
     // Files found per scanned folder in the latest pass of one spooler. A spooler with
     // colour sub-folders scans them one after another in a fixed order after its icon
     // turns back to idle, so the position of a scan in the pass names its folder.
@@ -59,7 +60,9 @@ private:
         std::size_t current = 0;  // folder whose files the jobs are taking now
     };
 
-    // Both run with mutex_ held.
+    // Sets the status or error line and publishes when it changed.
+    void ReplaceLine(std::string StatusSnapshot::*line, const std::string& text);
+    // These run with mutex_ held.
     void LoadSpoolers();
     void Publish(bool jobsChanged);
     SpoolerStatus* Spooler(int index);

@@ -36,7 +36,8 @@ StatusReporting::~StatusReporting() {
 
 bool StatusReporting::Start() {
     const StatusEndpointSettings& config = runtime_.settings().service.Status;
-    if (config.Port == 0) return false;
+    if (config.Port == 0)
+        return false;
     std::string error;
     if (config.Port < 0 || config.Port > 65535) {
         error = platform::Format("Port %d is not a TCP port", config.Port);

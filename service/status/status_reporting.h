@@ -3,8 +3,9 @@
 // the runtime's events, and the StatusEndpoint serving it when [Status] Port is set.
 //
 // Create it after the runtime is initialised and its database started (the endpoint reads
-// the database link the runtime holds), before the spoolers start; destroy it before the
-// runtime. Headless mode and the window use it alike.
+// the database link the runtime holds), before the spoolers start; destroy it after the
+// spoolers have stopped (ServiceRuntime::ShutDown) and before the runtime. Headless mode and
+// the window use it alike.
 #pragma once
 
 #include <memory>
@@ -18,7 +19,7 @@
 namespace plexivar {
 
 class StatusReporting {
-public:
+  public:
     // Makes the recorder the operator view (passing everything on to `view`) and the
     // runtime's event observer.
     StatusReporting(ServiceRuntime& runtime, OperatorView& view);
@@ -36,7 +37,7 @@ public:
     // The port listened on; 0 when the endpoint is off.
     int port() const { return endpoint_.port(); }
 
-private:
+  private:
     ServiceRuntime& runtime_;
     OperatorView& view_;
     StatusRecorder recorder_;

@@ -12,17 +12,23 @@ void JobSecondsHistogram::Add(double seconds) {
 
 const char* SpoolerStateName(SpoolerState state) {
     switch (state) {
-        case SpoolerState::Idle: return "idle";
-        case SpoolerState::Searching: return "searching";
-        case SpoolerState::Disabled: return "disabled";
-        case SpoolerState::Stopped: return "stopped";
+        case SpoolerState::Idle:
+            return "idle";
+        case SpoolerState::Searching:
+            return "searching";
+        case SpoolerState::Disabled:
+            return "disabled";
+        case SpoolerState::Stopped:
+            return "stopped";
     }
     return "idle";
 }
 
 SpoolerState SpoolerStatus::State(bool running) const {
-    if (!enabled) return SpoolerState::Disabled;
-    if (!running) return SpoolerState::Stopped;
+    if (!enabled)
+        return SpoolerState::Disabled;
+    if (!running)
+        return SpoolerState::Stopped;
     return searching ? SpoolerState::Searching : SpoolerState::Idle;
 }
 

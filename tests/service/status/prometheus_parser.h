@@ -28,7 +28,7 @@ struct MetricFamily {
 };
 
 class Exposition {
-public:
+  public:
     // Parses `text`; false with `error` ("line 12: ...") when it breaks a rule.
     bool Parse(const std::string& text, std::string& error);
 
@@ -37,7 +37,7 @@ public:
     // The value of the sample `name` with exactly `labels`; NaN when there is none.
     double Value(const std::string& name, const Labels& labels = {}) const;
 
-private:
+  private:
     std::vector<MetricFamily> families_;
 };
 

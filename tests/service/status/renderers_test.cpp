@@ -20,11 +20,13 @@ using nlohmann::json;
 
 // A service with two spoolers that has run a few jobs, as the recorder saw it.
 class Rendered : public ::testing::Test {
-protected:
+  protected:
     Rendered() {
         settings_.service.NumberOfSpoolers = 2;
         settings_.Spooler(1).InputFolder = "/plant/hot \"1\"";
-        settings_.Spooler(2).InputFolder = "/plant/r\xF8" "d";  // Windows-1252
+        settings_.Spooler(2).InputFolder =
+            "/plant/r\xF8"
+            "d";  // Windows-1252
         settings_.Spooler(2).Enable = 0;
         recorder_.RunStateChanged(true);
         recorder_.ShowSpoolerImage(0, kSpoolerIdle);
@@ -44,8 +46,8 @@ protected:
         recorder_.ShowProgress(40, "");
     }
 
-    void Job(const std::string& file, const std::string& status, const std::string& colour, int seconds,
-             const std::string& comment, bool passThrough, double wall) {
+    void Job(const std::string& file, const std::string& status, const std::string& colour,
+             int seconds, const std::string& comment, bool passThrough, double wall) {
         StatusRow row;
         row.time = "09.12 08:01:30";
         row.file = file;
@@ -105,7 +107,8 @@ TEST_F(Rendered, MetricsReadBackStrictlyWithTheCountsOfTheService) {
     EXPECT_EQ(e.Value("plexivar_last_delivery_timestamp_seconds", {{"spooler", "1"}}),
               ManualClock::kStart + 90);
     // No delivery yet: the start stands in, so an alert on the age counts from the start.
-    EXPECT_EQ(e.Value("plexivar_last_delivery_timestamp_seconds", {{"spooler", "2"}}), ManualClock::kStart);
+    EXPECT_EQ(e.Value("plexivar_last_delivery_timestamp_seconds", {{"spooler", "2"}}),
+              ManualClock::kStart);
     EXPECT_EQ(e.Value("plexivar_job_seconds_count", {{"kind", "engine"}}), 2);
     EXPECT_DOUBLE_EQ(e.Value("plexivar_job_seconds_sum", {{"kind", "engine"}}), 15.3);
     EXPECT_EQ(e.Value("plexivar_job_seconds_bucket", {{"kind", "engine"}, {"le", "5"}}), 1);
@@ -128,9 +131,12 @@ TEST(PrometheusParser, RefusesWhatBreaksTheFormat) {
         {"family split", "a 1\nb 1\na{x=\"1\"} 2\n"},
         {"repeated series", "a{x=\"1\"} 1\na{x=\"1\"} 2\n"},
         {"negative counter", "# TYPE a counter\na -1\n"},
-        {"histogram not cumulative", "# TYPE h histogram\nh_bucket{le=\"1\"} 2\nh_bucket{le=\"+Inf\"} 1\nh_sum 1\nh_count 1\n"},
-        {"histogram without +Inf", "# TYPE h histogram\nh_bucket{le=\"1\"} 1\nh_sum 1\nh_count 1\n"},
-        {"+Inf differs from count", "# TYPE h histogram\nh_bucket{le=\"+Inf\"} 1\nh_sum 1\nh_count 2\n"},
+        {"histogram not cumulative",
+         "# TYPE h histogram\nh_bucket{le=\"1\"} 2\nh_bucket{le=\"+Inf\"} 1\nh_sum 1\nh_count 1\n"},
+        {"histogram without +Inf",
+         "# TYPE h histogram\nh_bucket{le=\"1\"} 1\nh_sum 1\nh_count 1\n"},
+        {"+Inf differs from count",
+         "# TYPE h histogram\nh_bucket{le=\"+Inf\"} 1\nh_sum 1\nh_count 2\n"},
         {"carriage return", "a 1\r\n"},
         {"trailing text", "a 1 2 3\n"},
     };
@@ -141,7 +147,10 @@ TEST(PrometheusParser, RefusesWhatBreaksTheFormat) {
     }
     Exposition e;
     std::string error;
-    EXPECT_TRUE(e.Parse("# HELP a x\\ny\n# TYPE a gauge\na{b=\"q\\\"\\\\\",} -Inf 1700000000000\n# note\n\nb NaN\n", error)) << error;
+    EXPECT_TRUE(e.Parse(
+        "# HELP a x\\ny\n# TYPE a gauge\na{b=\"q\\\"\\\\\",} -Inf 1700000000000\n# note\n\nb NaN\n",
+        error))
+        << error;
     EXPECT_EQ(e.Family("a")->help, "x\ny");
     EXPECT_EQ(e.Value("a", {{"b", "q\"\\"}}), -INFINITY);
 }
@@ -180,7 +189,9 @@ TEST_F(Rendered, JsonCarriesTheRowsAndSpoolersAsUtf8) {
     EXPECT_EQ(spoolers["spoolers"][0]["jobs"], json({{"done", 2}, {"error", 1}}));
     EXPECT_EQ(spoolers["spoolers"][0]["lastDelivery"], "2026-12-09T08:01:30Z");
     EXPECT_EQ(spoolers["spoolers"][1]["state"], "disabled");
-    EXPECT_EQ(spoolers["spoolers"][1]["inputFolder"], "/plant/r\xC3\xB8" "d");
+    EXPECT_EQ(spoolers["spoolers"][1]["inputFolder"],
+              "/plant/r\xC3\xB8"
+              "d");
     EXPECT_EQ(spoolers["spoolers"][1]["lastDelivery"], nullptr);
 }
 
@@ -192,14 +203,16 @@ TEST_F(Rendered, PageShowsTheWindowsColumnsAndColoursAndLoadsNothingFromOutside)
                       color = at("<th>Color</th>"), file = at("<th>File</th>"),
                       seconds = at("<th>Seconds</th>"), comment = at("<th>Comment</th>");
     ASSERT_NE(time, std::string::npos);
-    EXPECT_TRUE(time < status && status < color && color < file && file < seconds && seconds < comment);
+    EXPECT_TRUE(time < status && status < color && color < file && file < seconds &&
+                seconds < comment);
     EXPECT_LT(at("late-Y.tif"), at("0042-1183407-C.tif"));
     // Cell colours as in the window: red with white text for errors, cyan for C, yellow
     // for "Processing"; the error line is drawn active while it has text.
     EXPECT_NE(at("style=\"color:#ffffff;background:#ff0000\">Error</td>"), std::string::npos);
     EXPECT_NE(at("style=\"color:#000000;background:#00ffff\">C</td>"), std::string::npos);
     EXPECT_NE(at("style=\"color:#000000;background:#ffff00\">Processing</td>"), std::string::npos);
-    EXPECT_NE(at("class=\"line error active\" id=\"error-line\">TIFF read error</div>"), std::string::npos);
+    EXPECT_NE(at("class=\"line error active\" id=\"error-line\">TIFF read error</div>"),
+              std::string::npos);
     EXPECT_NE(at("<span class=\"state idle\">idle</span>"), std::string::npos);
     EXPECT_NE(at("<span class=\"state disabled\">disabled</span>"), std::string::npos);
     EXPECT_NE(at(">40%</div>"), std::string::npos);  // empty caption: the percentage
@@ -212,7 +225,8 @@ TEST_F(Rendered, PageShowsTheWindowsColumnsAndColoursAndLoadsNothingFromOutside)
     // Self-contained: no script, style sheet, font or image from anywhere.
     for (const char* outside : {"src=", "href=", "@import", "url(", "http://", "https://"})
         EXPECT_EQ(at(outside), std::string::npos) << outside;
-    EXPECT_NE(at("<noscript><meta http-equiv=\"refresh\" content=\"10\"></noscript>"), std::string::npos);
+    EXPECT_NE(at("<noscript><meta http-equiv=\"refresh\" content=\"10\"></noscript>"),
+              std::string::npos);
 
     recorder_.ShowErrorLine("");
     const std::string cleared = StatusPage(*recorder_.Current(), {}, "\"1b\"");
@@ -222,13 +236,19 @@ TEST_F(Rendered, PageShowsTheWindowsColumnsAndColoursAndLoadsNothingFromOutside)
 TEST(DisplayText, KeepsUtf8AndReadsAnythingElseAsWindows1252) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"plain-K.tif", "plain-K.tif"},
-        {"r\xC3\xB8" "d-M.tif", "r\xC3\xB8" "d-M.tif"},   // UTF-8 stays
-        {"r\xF8" "d-M.tif", "r\xC3\xB8" "d-M.tif"},       // Windows-1252 "ø"
-        {"\x80 \x9F", "\xE2\x82\xAC \xC5\xB8"},           // the 0x80..0x9F block: € and Ÿ
-        {"\x81", "\xEF\xBF\xBD"},                         // unassigned in Windows-1252
-        {"\xC3", "\xC3\x83"},                             // a cut UTF-8 sequence
-        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"}, // an encoded surrogate is not UTF-8
-        {"\xC0\xAF", "\xC3\x80\xC2\xAF"},                 // nor is an overlong form
+        {"r\xC3\xB8"
+         "d-M.tif",
+         "r\xC3\xB8"
+         "d-M.tif"},  // UTF-8 stays
+        {"r\xF8"
+         "d-M.tif",
+         "r\xC3\xB8"
+         "d-M.tif"},                                       // Windows-1252 "ø"
+        {"\x80 \x9F", "\xE2\x82\xAC \xC5\xB8"},            // the 0x80..0x9F block: € and Ÿ
+        {"\x81", "\xEF\xBF\xBD"},                          // unassigned in Windows-1252
+        {"\xC3", "\xC3\x83"},                              // a cut UTF-8 sequence
+        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},  // an encoded surrogate is not UTF-8
+        {"\xC0\xAF", "\xC3\x80\xC2\xAF"},                  // nor is an overlong form
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(DisplayText(in), out) << in;
     EXPECT_EQ(HtmlText("<a href='x'>&\"</a>"), "&lt;a href=&#39;x&#39;&gt;&amp;&quot;&lt;/a&gt;");

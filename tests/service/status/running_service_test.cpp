@@ -28,21 +28,21 @@ extern char** environ;
 namespace plexivar::testing {
 namespace {
 
-using std::chrono::milliseconds;
 using nlohmann::json;
+using std::chrono::milliseconds;
 namespace fs = std::filesystem;
 
 // One spooler that passes every file through unchanged; `spoolerKeys` add to it.
 std::string Ini(int port, const std::string& spoolerKeys = "") {
     return "[Setup]\r\nPollTime=0\r\nStableTime=100\r\nCreateFolders=1\r\nDebug=1\r\nDebug2=1\r\n"
-           "InputFolder1=hot\r\nOutputFolder1=out\r\nKeepResolution1=1\r\n" + spoolerKeys +
-           "[Status]\r\nPort=" + std::to_string(port) + "\r\nAddress=127.0.0.1\r\n";
+           "InputFolder1=hot\r\nOutputFolder1=out\r\nKeepResolution1=1\r\n" +
+           spoolerKeys + "[Status]\r\nPort=" + std::to_string(port) + "\r\nAddress=127.0.0.1\r\n";
 }
 
 // plexivar --headless started with posix_spawn in `dir`, its own runtime folder (so that
 // the single-instance lock is the test's own) and its output in dir/service.out.
 class ServiceProcess {
-public:
+  public:
     explicit ServiceProcess(const TempDir& dir) : dir_(dir) {
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e) {
@@ -59,12 +59,15 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
-        posix_spawn_file_actions_addopen(&actions, 1, "service.out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, "service.err", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, "service.out", O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, "service.err", O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
         char program[] = "plexivar";
         char headless[] = "--headless";
         char* argv[] = {program, headless, nullptr};
-        if (posix_spawn(&pid_, PLEXIVAR_PATH, &actions, nullptr, argv, envp.data()) != 0) pid_ = -1;
+        if (posix_spawn(&pid_, PLEXIVAR_PATH, &actions, nullptr, argv, envp.data()) != 0)
+            pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
     }
     ~ServiceProcess() {
@@ -92,7 +95,7 @@ public:
     std::string Out() const { return TempDir::Read(dir_.File("service.out")); }
     std::string Err() const { return TempDir::Read(dir_.File("service.err")); }
 
-private:
+  private:
     const TempDir& dir_;
     pid_t pid_ = -1;
 };
@@ -100,13 +103,16 @@ private:
 bool WaitFor(const std::function<bool()>& condition, int seconds = 60) {
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     while (!condition()) {
-        if (std::chrono::steady_clock::now() > limit) return false;
+        if (std::chrono::steady_clock::now() > limit)
+            return false;
         std::this_thread::sleep_for(milliseconds(20));
     }
     return true;
 }
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 std::size_t FilesIn(const std::string& folder) {
     std::size_t n = 0;
@@ -118,7 +124,8 @@ std::size_t FilesIn(const std::string& folder) {
 
 // A pass-through input: written beside the hot folder, then renamed into it whole.
 bool Drop(const TempDir& dir, const std::string& name) {
-    const std::string staged = dir.Write(name + ".part", std::string(4096, static_cast<char>(name.size())));
+    const std::string staged =
+        dir.Write(name + ".part", std::string(4096, static_cast<char>(name.size())));
     std::error_code ec;
     fs::rename(staged, dir.File("hot/" + name), ec);
     return !ec;
@@ -126,14 +133,17 @@ bool Drop(const TempDir& dir, const std::string& name) {
 
 // Until the service has started and created its hot folder.
 bool WaitUntilServing(const ServiceProcess& service, const TempDir& dir) {
-    return WaitFor([&] { return Contains(service.Out(), "Status: Started") && fs::is_directory(dir.File("hot")); });
+    return WaitFor([&] {
+        return Contains(service.Out(), "Status: Started") && fs::is_directory(dir.File("hot"));
+    });
 }
 
 double Scrape(int port, const std::string& name, const Labels& labels) {
     const auto r = Fetch(port, "/metrics");
     Exposition e;
     std::string error;
-    if (!r || r->status != 200 || !e.Parse(r->body, error)) return NAN;
+    if (!r || r->status != 200 || !e.Parse(r->body, error))
+        return NAN;
     return e.Value(name, labels);
 }
 
@@ -141,7 +151,7 @@ double Scrape(int port, const std::string& name, const Labels& labels) {
 // metrics parse strictly and their job counter never goes back, the JSON parses, the page
 // is whole.
 class Pollers {
-public:
+  public:
     Pollers(int port, int count) : results_(static_cast<std::size_t>(count)) {
         for (Result& r : results_) threads_.emplace_back([this, port, &r] { Run(port, r); });
     }
@@ -157,11 +167,12 @@ public:
     const std::vector<Result>& Finish() {
         stop_ = true;
         for (std::thread& t : threads_)
-            if (t.joinable()) t.join();
+            if (t.joinable())
+                t.join();
         return results_;
     }
 
-private:
+  private:
     void Run(int port, Result& result) {
         double lastDone = 0;
         const std::vector<std::string> paths = {"/metrics", "/api/jobs", "/", "/api/spoolers"};
@@ -170,15 +181,22 @@ private:
             const auto r = Fetch(port, path);
             ++result.polls;
             if (!r || r->status != 200) {
-                result.failures.push_back(path + ": " + (r ? std::to_string(r->status) : httplib::to_string(r.error())));
+                result.failures.push_back(
+                    path + ": " + (r ? std::to_string(r->status) : httplib::to_string(r.error())));
             } else if (path == "/metrics") {
                 Exposition e;
                 std::string error;
-                const double done = e.Parse(r->body, error) ? e.Value("plexivar_jobs_total", {{"spooler", "1"}, {"status", "done"}}) : NAN;
-                if (std::isnan(done) || done < lastDone) result.failures.push_back("metrics: " + error);
-                else lastDone = done;
+                const double done =
+                    e.Parse(r->body, error)
+                        ? e.Value("plexivar_jobs_total", {{"spooler", "1"}, {"status", "done"}})
+                        : NAN;
+                if (std::isnan(done) || done < lastDone)
+                    result.failures.push_back("metrics: " + error);
+                else
+                    lastDone = done;
             } else if (path == "/") {
-                if (!Contains(r->body, "</html>")) result.failures.push_back("page cut short");
+                if (!Contains(r->body, "</html>"))
+                    result.failures.push_back("page cut short");
             } else if (!json::accept(r->body)) {
                 result.failures.push_back(path + ": not JSON");
             }
@@ -197,7 +215,8 @@ TEST(RunningService, ServesItsStatusToFiftyPollersWhile200FilesFlow) {
     dir.Write("plexivar.ini", Ini(port));
     ServiceProcess service(dir);
     ASSERT_TRUE(WaitUntilServing(service, dir)) << service.Out() << service.Err();
-    EXPECT_TRUE(Contains(service.Out(), "Status: Status page on http://127.0.0.1:" + std::to_string(port) + "/"))
+    EXPECT_TRUE(Contains(service.Out(),
+                         "Status: Status page on http://127.0.0.1:" + std::to_string(port) + "/"))
         << service.Out();
 
     Pollers pollers(port, 50);
@@ -211,7 +230,8 @@ TEST(RunningService, ServesItsStatusToFiftyPollersWhile200FilesFlow) {
     for (const Pollers::Result& r : pollers.Finish()) {
         polls += r.polls;
         EXPECT_GT(r.polls, 0);
-        EXPECT_TRUE(r.failures.empty()) << r.failures.size() << " failures, first: " << r.failures.front();
+        EXPECT_TRUE(r.failures.empty())
+            << r.failures.size() << " failures, first: " << r.failures.front();
     }
     ASSERT_TRUE(delivered) << FilesIn(dir.File("out")) << " delivered\n" << service.Out();
     EXPECT_TRUE(counted);
@@ -254,8 +274,9 @@ TEST(RunningService, RunsOnWithoutTheEndpointWhenThePortIsTaken) {
 
     ServiceProcess service(dir);
     ASSERT_TRUE(WaitUntilServing(service, dir)) << service.Out() << service.Err();
-    const std::string reason = "Status endpoint off: cannot listen on 127.0.0.1:" + std::to_string(port) +
-                               ": Address already in use (errorcode 98)";
+    const std::string reason =
+        "Status endpoint off: cannot listen on 127.0.0.1:" + std::to_string(port) +
+        ": Address already in use (errorcode 98)";
     EXPECT_TRUE(Contains(service.Out(), "Error: " + reason)) << service.Out();
     ASSERT_TRUE(Drop(dir, "after-K.tif"));
     EXPECT_TRUE(WaitFor([&] { return FilesIn(dir.File("out")) == 1; })) << service.Out();
@@ -270,7 +291,8 @@ std::string FindProgram(const std::string& name) {
     for (std::size_t start = 0; start <= folders.size();) {
         const std::size_t end = std::min(folders.find(':', start), folders.size());
         const std::string candidate = folders.substr(start, end - start) + "/" + name;
-        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+        if (access(candidate.c_str(), X_OK) == 0)
+            return candidate;
         start = end + 1;
     }
     return "";
@@ -280,12 +302,14 @@ std::string FindProgram(const std::string& name) {
 // live only after a refresh came back), the rows are there, nothing outside was needed.
 TEST(RunningService, APageInHeadlessChromiumKeepsItselfCurrent) {
     const std::string chromium = FindProgram("chromium");
-    if (chromium.empty()) GTEST_SKIP() << "chromium is not installed (scripts/install-deps.sh --browser)";
+    if (chromium.empty())
+        GTEST_SKIP() << "chromium is not installed (scripts/install-deps.sh --browser)";
     TempDir dir;
     const int port = FreeLoopbackPort();
     // Colours found by name; magenta is scaled by the engine, the rest passed through.
-    dir.Write("plexivar.ini", Ini(port, "EnableScaling1=1\r\nColorDetection1=1\r\nScalingXM1=99.5\r\n"
-                                        "Xreference1=1\r\nYreference1=1\r\n"));
+    dir.Write("plexivar.ini", Ini(port,
+                                  "EnableScaling1=1\r\nColorDetection1=1\r\nScalingXM1=99.5\r\n"
+                                  "Xreference1=1\r\nYreference1=1\r\n"));
     ServiceProcess service(dir);
     ASSERT_TRUE(WaitUntilServing(service, dir)) << service.Out();
     TestPlate plate;
@@ -296,8 +320,9 @@ TEST(RunningService, APageInHeadlessChromiumKeepsItselfCurrent) {
     for (const char* name : {"page42-C.tif", "page42-Y.tif", "page42-K.tif",
                              "page43-M.tif"})  // not a TIFF: the engine refuses it
         ASSERT_TRUE(Drop(dir, name));
-    ASSERT_TRUE(WaitFor([&] { return Contains(TempDir::Read(dir.File("temp/PlexivarJobs.csv")), "page43-M.tif"); }))
-        << service.Out();
+    ASSERT_TRUE(WaitFor([&] {
+        return Contains(TempDir::Read(dir.File("temp/PlexivarJobs.csv")), "page43-M.tif");
+    })) << service.Out();
 
     // Files keep arriving while the browser has the page.
     std::atomic<bool> stop{false};
@@ -308,15 +333,17 @@ TEST(RunningService, APageInHeadlessChromiumKeepsItselfCurrent) {
         }
     });
     const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/";
-    const std::string browser = chromium +
+    const std::string browser =
+        chromium +
         " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
         " --disable-background-networking --disable-component-update --disable-sync"
-        " --user-data-dir=" + dir.File("profile") + " --window-size=1280,900";
+        " --user-data-dir=" +
+        dir.File("profile") + " --window-size=1280,900";
     fs::create_directories(dir.File("profile"));
-    const auto dom = platform::RunShellCommand(
-        browser + " --virtual-time-budget=7000 --dump-dom " + url + " >" + dir.File("dom.html") +
-            " 2>" + dir.File("chromium.err"),
-        std::chrono::seconds(120), platform::SystemClock());
+    const auto dom =
+        platform::RunShellCommand(browser + " --virtual-time-budget=7000 --dump-dom " + url + " >" +
+                                      dir.File("dom.html") + " 2>" + dir.File("chromium.err"),
+                                  std::chrono::seconds(120), platform::SystemClock());
     const auto shot = platform::RunShellCommand(
         browser + " --virtual-time-budget=3000 --screenshot=" + dir.File("status.png") + " " + url +
             " 2>>" + dir.File("chromium.err"),
@@ -340,7 +367,8 @@ TEST(RunningService, APageInHeadlessChromiumKeepsItselfCurrent) {
     EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
     // For the documentation: PLEXIVAR_SCREENSHOT_DIR=docs keeps the picture.
     if (const char* keep = std::getenv("PLEXIVAR_SCREENSHOT_DIR"))
-        fs::copy_file(dir.File("status.png"), std::string(keep) + "/status.png", fs::copy_options::overwrite_existing);
+        fs::copy_file(dir.File("status.png"), std::string(keep) + "/status.png",
+                      fs::copy_options::overwrite_existing);
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ BoundedHttpServer::Limits TightLimits() {
 }
 
 class Endpoint : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         settings_.Spooler(1).InputFolder = "/hot";
         std::string error;
@@ -52,7 +52,10 @@ protected:
     ManualClock clock_;
     StatusRecorder recorder_{nullptr, settings_, clock_};
     StatusEndpoint endpoint_{[this] { return recorder_.Current(); },
-                             [] { return ServiceHealth{false, false, true}; }, TightLimits()};
+                             [] {
+                                 return ServiceHealth{false, false, true};
+                             },
+                             TightLimits()};
     int port_ = 0;
 };
 
@@ -85,7 +88,8 @@ TEST_F(Endpoint, AnswersEachPathWithItsTypeAndRefusesTheRest) {
     }
     const auto page = Fetch(port_, "/");
     ASSERT_TRUE(page);
-    EXPECT_NE(page->get_header_value("Content-Security-Policy").find("default-src 'none'"), std::string::npos);
+    EXPECT_NE(page->get_header_value("Content-Security-Policy").find("default-src 'none'"),
+              std::string::npos);
     Exposition metrics;
     std::string error;
     const auto scraped = Fetch(port_, "/metrics");
@@ -97,7 +101,8 @@ TEST_F(Endpoint, ServesOnlyGetAndHeadAndChangesNothing) {
     const std::uint64_t version = recorder_.Current()->version;
     for (const char* method : {"POST", "PUT", "DELETE", "PATCH", "OPTIONS", "TRACE", "CONNECT"}) {
         RawConnection c("127.0.0.1", port_);
-        ASSERT_TRUE(c.Send(std::string(method) + " /api/jobs HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nhello"));
+        ASSERT_TRUE(c.Send(std::string(method) +
+                           " /api/jobs HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nhello"));
         const std::string answer = c.ReadUntilClosed();
         EXPECT_EQ(StatusCodeOf(answer), 405) << method << "\n" << answer;
         EXPECT_NE(answer.find("Allow: GET, HEAD\r\n"), std::string::npos) << method;
@@ -127,14 +132,16 @@ TEST_F(Endpoint, AnUnchangedSnapshotIsAnswered304) {
     }
     const auto before = Fetch(port_, "/api/jobs");
     recorder_.ShowStatusText("Scanning..");  // not a job change
-    const auto same = Fetch(port_, "/api/jobs", {{"If-None-Match", before->get_header_value("ETag")}});
+    const auto same =
+        Fetch(port_, "/api/jobs", {{"If-None-Match", before->get_header_value("ETag")}});
     EXPECT_EQ(same->status, 304);
     StatusList list;
     StatusRow row;
     row.file = "new-K.tif";
     row.status = "Done";
     recorder_.ShowJobRow(list.Record(row));
-    const auto changed = Fetch(port_, "/api/jobs", {{"If-None-Match", before->get_header_value("ETag")}});
+    const auto changed =
+        Fetch(port_, "/api/jobs", {{"If-None-Match", before->get_header_value("ETag")}});
     ASSERT_TRUE(changed);
     EXPECT_EQ(changed->status, 200);
     EXPECT_NE(changed->body.find("new-K.tif"), std::string::npos);
@@ -148,11 +155,14 @@ TEST_F(Endpoint, BadRequestsAreRefusedAndTheEndpointServesOn) {
         int status;  // 0: a connection reset may come before the answer
     };
     std::string manyHeaders;
-    for (int i = 0; i < 300; ++i) manyHeaders += "X-Filler-" + std::to_string(i) + ": " + std::string(60, 'a') + "\r\n";
+    for (int i = 0; i < 300; ++i)
+        manyHeaders += "X-Filler-" + std::to_string(i) + ": " + std::string(60, 'a') + "\r\n";
     std::string endless;
-    for (int i = 0; i < 30000; ++i) endless += "X-" + std::to_string(i) + ": " + std::string(60, 'b') + "\r\n";
+    for (int i = 0; i < 30000; ++i)
+        endless += "X-" + std::to_string(i) + ": " + std::string(60, 'b') + "\r\n";
     const std::vector<Case> cases = {
-        {"one header line longer than the library reads", start + "X-Big: " + std::string(9000, 'a') + "\r\n\r\n", 400},
+        {"one header line longer than the library reads",
+         start + "X-Big: " + std::string(9000, 'a') + "\r\n\r\n", 400},
         {"20 KiB of headers in short lines", start + manyHeaders + "\r\n", 431},
         {"2 MiB of headers without end", start + endless, 0},
         {"a request line of 20 KiB", "GET /" + std::string(20000, 'a') + " HTTP/1.1\r\n\r\n", 0},
@@ -162,8 +172,10 @@ TEST_F(Endpoint, BadRequestsAreRefusedAndTheEndpointServesOn) {
         RawConnection raw("127.0.0.1", port_);
         raw.Send(c.request);  // may fail once the server has closed
         const std::string answer = raw.ReadUntilClosed();
-        if (c.status) EXPECT_EQ(StatusCodeOf(answer), c.status) << c.what << "\n" << answer.substr(0, 200);
-        else EXPECT_TRUE(answer.empty() || StatusCodeOf(answer) >= 400) << c.what;
+        if (c.status)
+            EXPECT_EQ(StatusCodeOf(answer), c.status) << c.what << "\n" << answer.substr(0, 200);
+        else
+            EXPECT_TRUE(answer.empty() || StatusCodeOf(answer) >= 400) << c.what;
         ExpectStillServing(c.what);
     }
 }
@@ -172,7 +184,8 @@ TEST_F(Endpoint, SlowAndSilentClientsAreDroppedAtTheDeadline) {
     // More silent connections than the server has workers: each is closed with 408 at the
     // read deadline, and a normal request gets through meanwhile.
     std::vector<std::unique_ptr<RawConnection>> silent;
-    for (int i = 0; i < 12; ++i) silent.push_back(std::make_unique<RawConnection>("127.0.0.1", port_));
+    for (int i = 0; i < 12; ++i)
+        silent.push_back(std::make_unique<RawConnection>("127.0.0.1", port_));
     ExpectStillServing("silent clients");
     for (auto& c : silent) {
         const std::string answer = c->ReadUntilClosed(std::chrono::seconds(5));
@@ -184,9 +197,11 @@ TEST_F(Endpoint, SlowAndSilentClientsAreDroppedAtTheDeadline) {
     const std::string request = "GET / HTTP/1.1\r\nHost: x\r\n" + std::string(200, 'x');
     std::string answer;
     for (char ch : request) {
-        if (!trickle.Send(std::string(1, ch))) break;
+        if (!trickle.Send(std::string(1, ch)))
+            break;
         answer += trickle.ReadUntilClosed(milliseconds(50));
-        if (!answer.empty()) break;
+        if (!answer.empty())
+            break;
     }
     EXPECT_EQ(StatusCodeOf(answer), 408) << answer;
     ExpectStillServing("a trickling client");
@@ -220,7 +235,8 @@ TEST(EndpointListening, APortInUseOrABadAddressIsRefusedWithTheReason) {
     for (const bool reusePort : {false, true}) {
         const platform::UniqueFd other(::socket(AF_INET, SOCK_STREAM, 0));
         const int yes = 1;
-        if (reusePort) setsockopt(other.get(), SOL_SOCKET, SO_REUSEPORT, &yes, sizeof(yes));
+        if (reusePort)
+            setsockopt(other.get(), SOL_SOCKET, SO_REUSEPORT, &yes, sizeof(yes));
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -241,7 +257,8 @@ TEST(EndpointListening, APortInUseOrABadAddressIsRefusedWithTheReason) {
         StatusEndpoint endpoint(source, probe);
         std::string error;
         EXPECT_FALSE(endpoint.Start(address, FreeLoopbackPort(), error)) << address;
-        EXPECT_NE(error.find("not a numeric IP address"), std::string::npos) << address << ": " << error;
+        EXPECT_NE(error.find("not a numeric IP address"), std::string::npos)
+            << address << ": " << error;
     }
 }
 

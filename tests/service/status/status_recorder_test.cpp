@@ -47,7 +47,9 @@ TEST(StatusRecorder, PassesEveryCallOnAndMirrorsTheJobListOfTheWindow) {
     // The list the window keeps, fed with 505 distinct files and two in-place updates; the
     // recorder sees only the updates, as a view does.
     StatusList list;
-    for (int i = 0; i < 505; ++i) recorder.ShowJobRow(list.Record(Row("f" + std::to_string(i) + "-C.tif", "Processing", "C")));
+    for (int i = 0; i < 505; ++i)
+        recorder.ShowJobRow(
+            list.Record(Row("f" + std::to_string(i) + "-C.tif", "Processing", "C")));
     recorder.ShowJobRow(list.Record(Row("f500-C.tif", "Done", "")));  // colour cell kept
     recorder.ShowJobRow(list.Record(Row("f504-C.tif", "Error", "K")));
     recorder.ShowErrorLine("Folder /hot/one not found");
@@ -104,7 +106,8 @@ TEST(StatusRecorder, SpoolerStatesFollowTheIconsTheSettingsAndTheRunState) {
     auto states = [&] {
         const auto s = recorder.Current();
         std::string out;
-        for (const SpoolerStatus& sp : s->spoolers) out += std::string(SpoolerStateName(sp.State(s->running))) + " ";
+        for (const SpoolerStatus& sp : s->spoolers)
+            out += std::string(SpoolerStateName(sp.State(s->running))) + " ";
         return out;
     };
     struct Step {
@@ -115,18 +118,25 @@ TEST(StatusRecorder, SpoolerStatesFollowTheIconsTheSettingsAndTheRunState) {
     const std::vector<Step> steps = {
         {"before the start", [] {}, "stopped disabled "},
         {"started", [&] { recorder.RunStateChanged(true); }, "idle disabled "},
-        {"searched", [&] { recorder.ShowSpoolerImage(0, kSpoolerSearching); }, "searching disabled "},
+        {"searched", [&] { recorder.ShowSpoolerImage(0, kSpoolerSearching); },
+         "searching disabled "},
         {"scanned", [&] { recorder.ShowSpoolerImage(0, kSpoolerIdle); }, "idle disabled "},
-        {"searched, then stopped", [&] {
+        {"searched, then stopped",
+         [&] {
              recorder.ShowSpoolerImage(0, kSpoolerSearching);
              recorder.ShowRunState(false);
-         }, "stopped disabled "},
-        {"enabled while stopped, restarted", [&] {
+         },
+         "stopped disabled "},
+        {"enabled while stopped, restarted",
+         [&] {
              settings.Spooler(2).Enable = 1;
              recorder.RunStateChanged(true);
-         }, "idle idle "},
-        {"disabled icon", [&] { recorder.ShowSpoolerImage(1, kSpoolerDisabled); }, "idle disabled "},
-        {"an index beyond the spoolers is ignored", [&] { recorder.ShowSpoolerImage(7, kSpoolerSearching); }, "idle disabled "},
+         },
+         "idle idle "},
+        {"disabled icon", [&] { recorder.ShowSpoolerImage(1, kSpoolerDisabled); },
+         "idle disabled "},
+        {"an index beyond the spoolers is ignored",
+         [&] { recorder.ShowSpoolerImage(7, kSpoolerSearching); }, "idle disabled "},
     };
     for (const Step& step : steps) {
         step.action();
@@ -215,8 +225,8 @@ TEST(StatusRecorder, CountsJobsTimesAndDeliveriesSinceTheStart) {
     EXPECT_EQ(s->passThroughSeconds.counts[0], 1u);  // <= 0.1 s
     EXPECT_EQ(s->engineSeconds.count, 3u);
     EXPECT_DOUBLE_EQ(s->engineSeconds.sum, 414.5);
-    EXPECT_EQ(s->engineSeconds.counts[4], 1u);   // 2.5 s falls in the bucket of 2.5
-    EXPECT_EQ(s->engineSeconds.counts[7], 1u);   // 12 s in the bucket up to 30
+    EXPECT_EQ(s->engineSeconds.counts[4], 1u);      // 2.5 s falls in the bucket of 2.5
+    EXPECT_EQ(s->engineSeconds.counts[7], 1u);      // 12 s in the bucket up to 30
     EXPECT_EQ(s->engineSeconds.counts.back(), 1u);  // 400 s beyond the last bound
 }
 
@@ -236,8 +246,10 @@ TEST(StatusRecorder, ReadersNeverSeeAHalfMadeSnapshot) {
                 const auto s = recorder.Current();
                 std::uint64_t perSpooler = 0;
                 for (const SpoolerStatus& sp : s->spoolers) perSpooler += sp.jobs.done;
-                if (perSpooler != s->jobs.done || s->rows.size() > 501) ++inconsistent;
-                if (MetricsText(*s, {}).empty() || JobsJson(*s).empty()) ++inconsistent;
+                if (perSpooler != s->jobs.done || s->rows.size() > 501)
+                    ++inconsistent;
+                if (MetricsText(*s, {}).empty() || JobsJson(*s).empty())
+                    ++inconsistent;
             }
         });
     }

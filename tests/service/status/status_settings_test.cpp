@@ -14,10 +14,10 @@ TEST(StatusSettings, AreReadPrintedAndLeftAsTheOperatorWroteThem) {
         int port;
         const char* address;
     };
-    for (const Case& c : {Case{"", 0, "127.0.0.1"},
-                          Case{"[Status]\r\nPort=9184\r\n", 9184, "127.0.0.1"},
-                          Case{"[status]\r\nport = 8080\r\naddress = \"0.0.0.0\"\r\n", 8080, "0.0.0.0"},
-                          Case{"[Setup]\r\nPort=1\r\n[Status]\r\nAddress=::1\r\n", 0, "::1"}}) {
+    for (const Case& c :
+         {Case{"", 0, "127.0.0.1"}, Case{"[Status]\r\nPort=9184\r\n", 9184, "127.0.0.1"},
+          Case{"[status]\r\nport = 8080\r\naddress = \"0.0.0.0\"\r\n", 8080, "0.0.0.0"},
+          Case{"[Setup]\r\nPort=1\r\n[Status]\r\nAddress=::1\r\n", 0, "::1"}}) {
         TempDir dir;
         const std::string ini = dir.Write("plexivar.ini", c.ini);
         Settings settings;
@@ -25,7 +25,8 @@ TEST(StatusSettings, AreReadPrintedAndLeftAsTheOperatorWroteThem) {
         EXPECT_EQ(settings.service.Status.Port, c.port) << c.ini;
         EXPECT_EQ(settings.service.Status.Address, c.address) << c.ini;
         const std::string printed = SettingsAsIniText(settings);
-        EXPECT_NE(printed.find("\n[Status]\nPort=" + std::to_string(c.port) + "\nAddress=" + c.address + "\n"),
+        EXPECT_NE(printed.find("\n[Status]\nPort=" + std::to_string(c.port) +
+                               "\nAddress=" + c.address + "\n"),
                   std::string::npos)
             << printed;
 

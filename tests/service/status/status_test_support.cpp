@@ -54,7 +54,8 @@ bool RawConnection::Send(const std::string& data) {
     std::size_t sent = 0;
     while (fd_ && sent < data.size()) {
         const ssize_t n = ::send(fd_.get(), data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) return false;
+        if (n <= 0)
+            return false;
         sent += static_cast<std::size_t>(n);
     }
     return fd_ && sent == data.size();
@@ -66,9 +67,11 @@ std::string RawConnection::ReadUntilClosed(std::chrono::milliseconds limit) {
     char buffer[65536];
     while (fd_ && std::chrono::steady_clock::now() < deadline) {
         pollfd p{fd_.get(), POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0) continue;
+        if (::poll(&p, 1, 50) <= 0)
+            continue;
         const ssize_t n = ::recv(fd_.get(), buffer, sizeof(buffer), 0);
-        if (n <= 0) break;  // closed, or reset after the answer
+        if (n <= 0)
+            break;  // closed, or reset after the answer
         data.append(buffer, static_cast<std::size_t>(n));
     }
     return data;
@@ -79,14 +82,17 @@ bool RawConnection::ClosedWithin(std::chrono::milliseconds limit) {
     char buffer[65536];
     while (fd_ && std::chrono::steady_clock::now() < deadline) {
         pollfd p{fd_.get(), POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0) continue;
-        if (::recv(fd_.get(), buffer, sizeof(buffer), 0) <= 0) return true;
+        if (::poll(&p, 1, 20) <= 0)
+            continue;
+        if (::recv(fd_.get(), buffer, sizeof(buffer), 0) <= 0)
+            return true;
     }
     return false;
 }
 
 int StatusCodeOf(const std::string& answer) {
-    if (answer.rfind("HTTP/1.1 ", 0) != 0 || answer.size() < 12) return 0;
+    if (answer.rfind("HTTP/1.1 ", 0) != 0 || answer.size() < 12)
+        return 0;
     return std::atoi(answer.substr(9, 3).c_str());
 }
 

@@ -20,7 +20,7 @@ httplib::Result Fetch(int port, const std::string& path, const httplib::Headers&
 
 // One TCP connection written and read byte by byte as a test wants.
 class RawConnection {
-public:
+  public:
     // Connects; `error` holds errno when it fails (ECONNREFUSED when nothing listens).
     // A `receiveBuffer` above 0 shrinks the socket's receive buffer to about that many
     // bytes, so that a client that does not read soon stops the sender.
@@ -35,7 +35,7 @@ public:
     // Whether the peer has closed the connection within `limit` (reading and dropping data).
     bool ClosedWithin(std::chrono::milliseconds limit);
 
-private:
+  private:
     platform::UniqueFd fd_;
     int error_ = 0;
 };
