@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -180,6 +181,13 @@ class DeadlineStream final : public httplib::Stream {
     bool refused_ = false;
 };
 
+// Linux schedules threads one by one: a request thread at nice +10 gives way to the spooler
+// thread whenever both want a core, so that even a flood of requests on a busy machine
+// takes only the time the spooler leaves over. Raising the nice value needs no privilege.
+bool LowerThisThreadsPriority() {
+    return setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10) == 0;
+}
+
 // Reads and drops what the client still sends, within kDrainTime and kDrainBytes.
 void Drain(int fd) {
     const auto deadline = SteadyClock::now() + kDrainTime;
@@ -252,7 +260,15 @@ void BoundedHttpServer::Shutdown() {
     stop();
 }
 
+void BoundedHttpServer::Serve() {
+    LowerThisThreadsPriority();
+    listen_after_bind();
+}
+
 bool BoundedHttpServer::process_and_close_socket(socket_t sock) {
+    // Runs on the library's worker threads: each lowers its own priority once.
+    static thread_local const bool lowered = LowerThisThreadsPriority();
+    (void)lowered;
     bool ok = false;
     bool refused = false;
     {

@@ -10,6 +10,7 @@
 //   headers without end, would hold a worker for ever. Such a client gets "431 Request
 //   Header Fields Too Large" or "408 Request Timeout" and is closed.
 // - The response must be sent within `writeDeadline` (a client that never reads).
+// - Its threads run at nice +10, below the spooler thread.
 // - The listening socket is bound without SO_REUSEPORT (the library sets it by default,
 //   which lets a second server share a port silently), so a port in use is refused.
 #pragma once
@@ -36,8 +37,9 @@ class BoundedHttpServer : public httplib::Server {
     // Listens on the numeric IPv4 or IPv6 `address` at `port` (0: any free port). Returns
     // the port, or -1 with `error` saying why ("Address already in use (errorcode 98)").
     int Listen(const std::string& address, int port, std::string& error);
-    // Serves connections until Shutdown; call after a successful Listen.
-    void Serve() { listen_after_bind(); }
+    // Serves connections until Shutdown; call after a successful Listen. The calling
+    // thread and the worker threads run at a lower priority (nice +10) than the service.
+    void Serve();
     // Stops accepting, and makes requests under way give up within 100 ms.
     void Shutdown();
 
