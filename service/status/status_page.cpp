@@ -38,6 +38,7 @@ th { background: #dde2e8; font-weight: 600; }
 .error.active { background: #ff0000; color: #fff; border-color: #c00; font-weight: 600; }
 .jobs { table-layout: fixed; width: 870px; font-size: 13px; }
 .jobs th, .jobs td { padding: .15em .3em; }
+.jobs th { font-size: 12px; padding: .15em .2em; }
 .jobs td { overflow: hidden; text-overflow: ellipsis; white-space: nowrap; }
 .totals { color: #333; }
 .stale header { background: #8b1d1d; }
