@@ -151,7 +151,11 @@ bool StatusEndpoint::Start(const std::string& address, int port, std::string& er
     prober_ = std::thread([this] { SampleHealth(); });
     serving_ = true;
     listener_ = std::thread([this] {
-        server_.Serve();
+        // Nothing may leave the thread: a failure ends the endpoint, not the service.
+        try {
+            server_.Serve();
+        } catch (...) {
+        }
         serving_ = false;
     });
     return true;
@@ -161,7 +165,11 @@ void StatusEndpoint::SampleHealth() {
     std::unique_lock lock(probeMutex_);
     while (!probeWake_.wait_for(lock, kProbeInterval, [this] { return probeStop_; })) {
         lock.unlock();
-        health_ = PackHealth(probe_());
+        // A probe that throws keeps the last answer; nothing may leave the thread.
+        try {
+            health_ = PackHealth(probe_());
+        } catch (...) {
+        }
         lock.lock();
     }
 }

@@ -77,19 +77,6 @@ std::string RawConnection::ReadUntilClosed(std::chrono::milliseconds limit) {
     return data;
 }
 
-bool RawConnection::ClosedWithin(std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    char buffer[65536];
-    while (fd_ && std::chrono::steady_clock::now() < deadline) {
-        pollfd p{fd_.get(), POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0)
-            continue;
-        if (::recv(fd_.get(), buffer, sizeof(buffer), 0) <= 0)
-            return true;
-    }
-    return false;
-}
-
 int StatusCodeOf(const std::string& answer) {
     if (answer.rfind("HTTP/1.1 ", 0) != 0 || answer.size() < 12)
         return 0;

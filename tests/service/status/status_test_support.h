@@ -32,8 +32,6 @@ class RawConnection {
     bool Send(const std::string& data);
     // Reads until the peer closes or `limit` passes; what arrived (possibly nothing).
     std::string ReadUntilClosed(std::chrono::milliseconds limit = std::chrono::seconds(10));
-    // Whether the peer has closed the connection within `limit` (reading and dropping data).
-    bool ClosedWithin(std::chrono::milliseconds limit);
 
   private:
     platform::UniqueFd fd_;
