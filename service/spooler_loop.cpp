@@ -206,12 +206,10 @@ SpoolerLoop::PassEnd SpoolerLoop::Pass() {
     SetSpoolerRowImage(current_, kSpoolerIdle);
 
     bool stopping = false;
-    int waiting = -1;
-    for (const auto& [folder, letter] : FoldersToScan(spooler, input)) {
-        const int n = ServeFolder(current_, folder, letter, stopping);
-        if (n >= 0) waiting = std::max(waiting, 0) + n;
-    }
-    if (context_.events) context_.events->SpoolerScanned(current_, waiting);
+    const auto folders = FoldersToScan(spooler, input);
+    for (std::size_t i = 0; i < folders.size(); ++i)
+        ServeFolder(current_, static_cast<int>(i), static_cast<int>(folders.size()),
+                    folders[i].first, folders[i].second, stopping);
     return stopping ? PassEnd::Leave : PassEnd::Next;
 }
 
@@ -232,20 +230,22 @@ bool SpoolerLoop::ReadyAndStable(const std::string& path, const ScanEntry& entry
            SameTime(info.lastWriteTime, entry.lastWriteTime);
 }
 
-int SpoolerLoop::ServeFolder(int index, const std::string& folder, const std::string& letter,
-                             bool& stopping) {
+void SpoolerLoop::ServeFolder(int index, int folderIndex, int folderCount,
+                              const std::string& folder, const std::string& letter,
+                              bool& stopping) {
     const ServiceSettings& s = context_.service();
     const SpoolerSettings& spooler = context_.settings.spoolers[static_cast<std::size_t>(index)];
     const int n = ScanFolder(folder, s.SearchMask, scan_);
-    if (n < 1 || stopping) return n;
+    if (context_.events) context_.events->SpoolerScanned(index, folderIndex, folderCount, n);
+    if (n < 1 || stopping) return;
     const std::string output = context_.Resolve(spooler.OutputFolder);
     bool settled = false;
     for (const ScanEntry& entry : scan_) {
         if (StopRequested()) {
             stopping = true;
-            return n;
+            return;
         }
-        if (OutputFull(output)) return n;
+        if (OutputFull(output)) return;
         const std::string path = platform::JoinPath(folder, entry.name);
         if (!ReadyAndStable(path, entry, settled)) continue;
         if (spooler.EnableScaling != 0 && spooler.ColorDetection == ByInformationFile) {
@@ -257,7 +257,6 @@ int SpoolerLoop::ServeFolder(int index, const std::string& folder, const std::st
         if (RunFileJob(context_, job) == JobOutcome::DeliveryFailed) reconnectPending_ = true;
         SetStatusText("");
     }
-    return n;
 }
 
 }  // namespace plexivar

@@ -34,6 +34,8 @@ const std::vector<KeyDef<ServiceSettings>>& ServiceKeys();
 const std::vector<KeyDef<SpoolerSettings>>& SpoolerKeys();
 // Keys of section "Window".
 const std::vector<KeyDef<WindowPlacement>>& WindowKeys();
+// Keys of section "Status" (set by hand in the file; the program never writes them).
+const std::vector<KeyDef<StatusEndpointSettings>>& StatusKeys();
 
 // Reads one key into its field when the key is present (a present but empty or
 // non-numeric value reads as 0); a missing key leaves the field's default.
