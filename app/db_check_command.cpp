@@ -5,20 +5,14 @@
 
 #include "db/database_manager.h"
 #include "db/odbc_connection.h"
-#include "platform/program_dir.h"
+#include "app/current_settings.h"
 #include "service/config/settings.h"
 
 namespace plexivar {
 
 int RunDbCheckCommand(std::ostream& out, std::ostream& err) {
-    const std::string dir = platform::CurrentDirectory();
-    if (dir.empty()) {
-        err << "plexivar: cannot determine the current directory\n";
-        return 1;
-    }
     Settings settings;
-    for (const std::string& warning : LoadSettings(SettingsFilePath(dir), dir, settings))
-        err << warning << "\n";
+    if (LoadCurrentSettings(settings, err).empty()) return 1;
     const ServiceSettings& service = settings.service;
 
     db::DatabaseManager manager(service, std::make_unique<db::OdbcConnection>());
