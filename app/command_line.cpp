@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "app/db_check_command.h"
 #include "app/detect_command.h"
 #include "app/headless_command.h"
 #include "app/ping_command.h"
@@ -29,7 +30,10 @@ std::string UsageText() {
            "                      and print colour, zone, corrections and FlatSeparation\n"
            "                      (a dry run: no information file is created or deleted)\n"
            "  --ping FOLDER       check whether FOLDER is reachable; for a network folder\n"
-           "                      show its server and the echo round-trip time\n";
+           "                      show its server and the echo round-trip time\n"
+           "  --db-check          connect to the production database with DSN, DSNuser and\n"
+           "                      DSNpw, list the locations and probe table Log; changes\n"
+           "                      nothing in the database\n";
 }
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -67,6 +71,13 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
             return 2;
         }
         return RunDetectCommand(static_cast<int>(n), args[2], out, err);
+    }
+    if (command == "--db-check") {
+        if (args.size() != 1) {
+            err << "plexivar: --db-check takes no arguments\n";
+            return 2;
+        }
+        return RunDbCheckCommand(out, err);
     }
     if (command == "--ping") {
         if (args.size() != 2) {

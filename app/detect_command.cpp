@@ -5,7 +5,7 @@
 
 #include "platform/c_locale.h"
 #include "platform/file_ops.h"
-#include "platform/program_dir.h"
+#include "app/current_settings.h"
 #include "service/config/settings.h"
 #include "service/info_file.h"
 #include "service/separation.h"
@@ -13,14 +13,9 @@
 namespace plexivar {
 
 int RunDetectCommand(int spooler, const std::string& file, std::ostream& out, std::ostream& err) {
-    const std::string dir = platform::CurrentDirectory();
-    if (dir.empty()) {
-        err << "plexivar: cannot determine the current directory\n";
-        return 1;
-    }
     Settings& settings = GlobalSettings();
-    for (const std::string& warning : LoadSettings(SettingsFilePath(dir), dir, settings))
-        err << warning << "\n";
+    const std::string dir = LoadCurrentSettings(settings, err);
+    if (dir.empty()) return 1;
 
     const int configured = std::clamp(settings.service.NumberOfSpoolers, 0, MaxSpoolers);
     if (spooler < 1 || spooler > configured) {

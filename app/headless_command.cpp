@@ -12,6 +12,7 @@
 #include "service/report/console_view.h"
 #include "service/report/job_record.h"
 #include "service/service_runtime.h"
+#include "service/status/status_reporting.h"
 
 namespace plexivar {
 
@@ -37,6 +38,9 @@ int RunHeadless(const HeadlessOptions& options) {
     const bool databaseReady = runtime.StartDatabase(database.get());
     runtime.flags().settingsOpen = 0;
     if (!databaseReady) return 1;
+    // Records what the console shows for the status endpoint; serves it when configured.
+    StatusReporting status(runtime, view);
+    status.Start();
     runtime.StartAutostart();
     if (!runtime.control().Start()) return 1;
 

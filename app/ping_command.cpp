@@ -4,7 +4,7 @@
 
 #include "platform/c_locale.h"
 #include "platform/file_ops.h"
-#include "platform/program_dir.h"
+#include "app/current_settings.h"
 #include "service/config/settings.h"
 #include "service/folder_check.h"
 
@@ -15,12 +15,8 @@ int RunPingCommand(const std::string& folder, std::ostream& out, std::ostream& e
         err << "plexivar: --ping needs a folder\n";
         return 2;
     }
-    const std::string dir = platform::CurrentDirectory();
     Settings& settings = GlobalSettings();
-    if (!dir.empty()) {
-        for (const std::string& warning : LoadSettings(SettingsFilePath(dir), dir, settings))
-            err << warning << "\n";
-    }
+    const std::string dir = LoadCurrentSettings(settings, err);
     // A UNC-like path stays as written; other relative folders are taken from here.
     const bool unc = folder.rfind("//", 0) == 0 || folder.rfind("\\\\", 0) == 0;
     const std::string path = (unc || dir.empty()) ? folder : platform::ResolvePath(dir, folder);

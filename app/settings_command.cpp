@@ -2,20 +2,14 @@
 
 #include <ostream>
 
-#include "platform/program_dir.h"
+#include "app/current_settings.h"
 #include "service/config/settings.h"
 
 namespace plexivar {
 
 int RunPrintSettings(std::ostream& out, std::ostream& err) {
-    const std::string dir = platform::CurrentDirectory();
-    if (dir.empty()) {
-        err << "plexivar: cannot determine the current directory\n";
-        return 1;
-    }
     Settings settings;
-    for (const std::string& warning : LoadSettings(SettingsFilePath(dir), dir, settings))
-        err << warning << "\n";
+    if (LoadCurrentSettings(settings, err).empty()) return 1;
     out << SettingsAsIniText(settings);
     return 0;
 }

@@ -2,10 +2,13 @@
 // it runs without arguments (see window_command.h).
 #include <QApplication>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "app/database_factory.h"
 #include "app/stop_signals.h"
+#include "db/database_manager.h"
 #include "platform/program_dir.h"
 #include "service/process_guards.h"
 #include "service/service_runtime.h"
@@ -43,7 +46,20 @@ int StartUp(int& argc, char** argv) {
     ServiceRuntime runtime(programDir);
     ui::WindowOptions options;
     options.engineFolder = platform::ExecutableDirectory();
-    options.makeDatabase = MakeProductionDatabase;
+    // The link the window starts is kept at hand for the location names it loads, which
+    // "General preferences" offers.
+    db::DatabaseManager* manager = nullptr;
+    options.makeDatabase = [&manager](const Settings& settings) {
+        std::unique_ptr<ProductionDatabase> database = MakeProductionDatabase(settings);
+        manager = dynamic_cast<db::DatabaseManager*>(database.get());
+        return database;
+    };
+    options.locationNames = [&manager] {
+        std::vector<std::string> names;
+        if (manager)
+            for (const db::Location& location : manager->LocationList()) names.push_back(location.name);
+        return names;
+    };
     ui::MainWindow window(runtime, view, std::move(options));
     QObject::connect(&window, &ui::MainWindow::Closed, &app, &QCoreApplication::quit);
 

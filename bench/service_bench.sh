@@ -12,7 +12,9 @@
 #               x 100 %, page size kept) against `vestrel resample` of the same four files
 #               one after another with the same settings.
 # Times are from the moment the files are renamed into the hot folder until the last one
-# is in the output folder (the service is already running and idle).
+# is in the output folder (the service is already running and idle). Each job runs
+# --rounds times (default 3), the set-ups taking turns, and the medians are shown, with the
+# load average before and after.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -22,6 +24,7 @@ size=1
 plates=/tmp/plexivar-plates
 build="$root/build/release"
 stable=1000
+rounds=3
 while (($#)); do
   case "$1" in
     --files) files=$2; shift 2 ;;
@@ -29,7 +32,8 @@ while (($#)); do
     --plates) plates=$2; shift 2 ;;
     --build) build=$2; shift 2 ;;
     --stable) stable=$2; shift 2 ;;
-    *) echo "usage: bench/service_bench.sh [--files N] [--size MB] [--plates DIR] [--build DIR] [--stable MS]" >&2; exit 2 ;;
+    --rounds) rounds=$2; shift 2 ;;
+    *) echo "usage: bench/service_bench.sh [--files N] [--size MB] [--plates DIR] [--build DIR] [--stable MS] [--rounds N]" >&2; exit 2 ;;
   esac
 done
 if [[ ! -x "$build/bin/plexivar" ]]; then
@@ -58,30 +62,40 @@ start_service() {  # start_service DIR: plexivar --headless in DIR, idle once it
 }
 stop_service() { kill -TERM "$service"; wait "$service" || true; }
 
-echo "=== pass-through: $files files of $size MB"
+median() { sort -g | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
+load() { cut -d' ' -f1 /proc/loadavg; }
+
+echo "=== pass-through: $files files of $size MB, $rounds rounds (load $(load))"
 pt="$work/pt"
-mkdir -p "$pt/src" "$pt/hot" "$pt/out" "$pt/cp" "$pt/cpsync"
+mkdir -p "$pt/src"
 for ((i = 0; i < files; i++)); do head -c "$((size * 1048576))" /dev/urandom >"$pt/src/f$i.tif"; done
 printf '[Setup]\nPollTime=0\nStableTime=%s\nInputFolder1=hot\nOutputFolder1=out\nKeepResolution1=1\nDebug2=1\n' \
   "$stable" >"$pt/plexivar.ini"
-sync
-t0=$(now); cp "$pt"/src/* "$pt/cp/"; t1=$(now)
-cp_s=$(echo "$t1 - $t0" | bc)
-t0=$(now); for f in "$pt"/src/*; do cp "$f" "$pt/cpsync/" && sync "$pt/cpsync/$(basename "$f")"; done; t1=$(now)
-cpsync_s=$(echo "$t1 - $t0" | bc)
-start_service "$pt"
-t0=$(now); mv "$pt"/src/* "$pt/hot/"; wait_for "$pt/out" "$files"; t1=$(now)
-stop_service
-svc_s=$(echo "$t1 - $t0" | bc)
-printf '| cp | %.2f s |\n| cp + fsync per file | %.2f s |\n| plexivar pass-through | %.2f s |\n' \
-  "$cp_s" "$cpsync_s" "$svc_s"
-printf 'ratio to cp: %.2f; to cp + fsync: %.2f; per file: %.1f ms\n' \
+cp_t=() cpsync_t=() svc_t=()
+for ((r = 0; r < rounds; r++)); do
+  rm -rf "$pt/cp" "$pt/cpsync" "$pt/hot" "$pt/out" && mkdir -p "$pt/cp" "$pt/cpsync" "$pt/hot" "$pt/out"
+  sync
+  t0=$(now); cp "$pt"/src/* "$pt/cp/"; t1=$(now); cp_t+=("$(echo "$t1 - $t0" | bc)")
+  t0=$(now); for f in "$pt"/src/*; do cp "$f" "$pt/cpsync/" && sync "$pt/cpsync/$(basename "$f")"; done; t1=$(now)
+  cpsync_t+=("$(echo "$t1 - $t0" | bc)")
+  start_service "$pt"
+  t0=$(now); mv "$pt"/src/* "$pt/hot/"; wait_for "$pt/out" "$files"; t1=$(now)
+  stop_service
+  svc_t+=("$(echo "$t1 - $t0" | bc)")
+  mv "$pt"/out/*.tif "$pt/src/"
+done
+cp_s=$(printf '%s\n' "${cp_t[@]}" | median)
+cpsync_s=$(printf '%s\n' "${cpsync_t[@]}" | median)
+svc_s=$(printf '%s\n' "${svc_t[@]}" | median)
+printf '| cp | %.2f s |\n| cp + fsync per file | %.2f s |\n| plexivar pass-through (StableTime %s ms) | %.2f s |\n' \
+  "$cp_s" "$cpsync_s" "$stable" "$svc_s"
+printf 'ratio to cp: %.2f; to cp + fsync: %.2f; per file: %.2f ms (load %s)\n' \
   "$(echo "$svc_s / $cp_s" | bc -l)" "$(echo "$svc_s / $cpsync_s" | bc -l)" \
-  "$(echo "$svc_s * 1000 / $files" | bc -l)"
+  "$(echo "$svc_s * 1000 / $files" | bc -l)" "$(load)"
 
-echo "=== fan-out: four tabloid separations"
+echo "=== fan-out: four tabloid separations, $rounds rounds (load $(load))"
 fo="$work/fo"
-mkdir -p "$fo/src" "$fo/hot" "$fo/out" "$fo/tool"
+mkdir -p "$fo/src"
 for c in C M Y K; do cp "$plates/tabloid1270-$c.tif" "$fo/src/tabloid-$c.tif"; done
 cat >"$fo/plexivar.ini" <<INI
 [Setup]
@@ -102,17 +116,23 @@ Yreference1=1
 Debug2=1
 INI
 declare -A scale=([C]=99.7 [M]=99.5 [Y]=99.6 [K]=99.8)
-t0=$(now)
-for c in C M Y K; do
-  (cd "$fo" && "$build/bin/vestrel" resample "src/tabloid-$c.tif" "tool/tabloid-$c.tif" \
-    --scale "${scale[$c]}x100" --keep-size --keep-resolution)
+tool_t=() fo_t=()
+for ((r = 0; r < rounds; r++)); do
+  rm -rf "$fo/hot" "$fo/out" "$fo/tool" && mkdir -p "$fo/hot" "$fo/out" "$fo/tool"
+  t0=$(now)
+  for c in C M Y K; do
+    (cd "$fo" && "$build/bin/vestrel" resample "src/tabloid-$c.tif" "tool/tabloid-$c.tif" \
+      --scale "${scale[$c]}x100" --keep-size --keep-resolution)
+  done
+  t1=$(now); tool_t+=("$(echo "$t1 - $t0" | bc)")
+  start_service "$fo"
+  t0=$(now); mv "$fo"/src/* "$fo/hot/"; wait_for "$fo/out" 4; t1=$(now)
+  stop_service
+  fo_t+=("$(echo "$t1 - $t0" | bc)")
+  for c in C M Y K; do cmp -s "$fo/tool/tabloid-$c.tif" "$fo/out/tabloid-$c.tif" || echo "differs: $c"; done
+  for c in C M Y K; do cp "$plates/tabloid1270-$c.tif" "$fo/src/tabloid-$c.tif"; done
 done
-t1=$(now)
-tool_s=$(echo "$t1 - $t0" | bc)
-start_service "$fo"
-t0=$(now); mv "$fo"/src/* "$fo/hot/"; wait_for "$fo/out" 4; t1=$(now)
-stop_service
-svc_s=$(echo "$t1 - $t0" | bc)
-for c in C M Y K; do cmp -s "$fo/tool/tabloid-$c.tif" "$fo/out/tabloid-$c.tif" || echo "differs: $c"; done
-printf '| vestrel resample x 4 | %.2f s |\n| plexivar fan-out spooler | %.2f s |\n' "$tool_s" "$svc_s"
-printf 'service adds %.1f %%\n' "$(echo "($svc_s / $tool_s - 1) * 100" | bc -l)"
+tool_s=$(printf '%s\n' "${tool_t[@]}" | median)
+svc_s=$(printf '%s\n' "${fo_t[@]}" | median)
+printf '| vestrel resample x 4 | %.2f s |\n| plexivar fan-out spooler (StableTime %s ms) | %.2f s |\n' "$tool_s" "$stable" "$svc_s"
+printf 'service adds %.1f %% (load %s)\n' "$(echo "($svc_s / $tool_s - 1) * 100" | bc -l)" "$(load)"

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -19,20 +20,9 @@ void SetError(std::string* error, int code) {
     if (error) *error = SystemErrorText(code);
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Copies `from` into a fresh temporary file in the folder of `to`, fsyncs it and renames it
-// over `to`. The temporary is removed on every failure, so `to` is either the old file or
-// the complete copy.
+// Copies `from` into a fresh temporary file in the folder of `to` with the mode of `from`,
+// fsyncs it and renames it over `to`. The temporary is removed on every failure, so `to`
+// is either the old file or the complete copy.
 bool CopyThroughTemporary(const std::string& from, const std::string& to, std::string* error) {
     UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     if (!in) {
@@ -44,40 +34,22 @@ bool CopyThroughTemporary(const std::string& from, const std::string& to, std::s
         SetError(error, errno);
         return false;
     }
-    std::string folder = DirectoryOf(to);
-    if (folder.empty()) folder = ".";
-    std::string tmp = JoinPath(folder, "." + FileNameOf(to) + ".copy-XXXXXX");
-    UniqueFd out(::mkstemp(tmp.data()));
-    if (!out) {
-        SetError(error, errno);
+    ReplacementFile out;
+    if (!out.Create(to, "copy", st.st_mode & 07777, error))
         return false;
-    }
     std::vector<char> buffer(1 << 20);
-    bool ok = ::fchmod(out.get(), st.st_mode & 07777) == 0;
-    while (ok) {
+    for (;;) {
         const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ok = false;
-        if (n <= 0) break;
-        ok = WriteAll(out.get(), buffer.data(), static_cast<std::size_t>(n));
+        if (n < 0) {
+            SetError(error, errno);
+            return false;
+        }
+        if (n == 0) break;
+        if (!out.Write(std::string_view(buffer.data(), static_cast<std::size_t>(n)), error))
+            return false;
     }
-    ok = ok && ::fsync(out.get()) == 0;
-    int code = errno;
-    if (::close(out.release()) != 0 && ok) {
-        ok = false;
-        code = errno;
-    }
-    if (ok && ::rename(tmp.c_str(), to.c_str()) != 0) {
-        ok = false;
-        code = errno;
-    }
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        SetError(error, code);
-        return false;
-    }
-    SyncDirectory(folder);
-    return true;
+    return out.Commit(error);
 }
 
 }  // namespace
@@ -92,6 +64,68 @@ std::string SystemErrorText(int code) {
 void SyncDirectory(const std::string& folder) {
     UniqueFd fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd) ::fsync(fd.get());
+}
+
+ReplacementFile::~ReplacementFile() {
+    fd_.reset();
+    if (!path_.empty()) ::unlink(path_.c_str());
+}
+
+bool ReplacementFile::Create(const std::string& target, const char* tag,
+                             std::optional<mode_t> mode, std::string* error) {
+    std::string folder = DirectoryOf(target);
+    if (folder.empty()) folder = ".";
+    // The process id and a counter make the name unique among running processes; a name
+    // left behind by a process that died is skipped.
+    static std::atomic<unsigned> counter{0};
+    const std::string stem = JoinPath(folder, "." + FileNameOf(target) + "." + tag + "-");
+    const mode_t createMode = mode ? (*mode & 0777) : 0666;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        std::string path = stem + Format("%d-%u", static_cast<int>(::getpid()), counter++);
+        UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode));
+        if (!fd && errno == EEXIST) continue;
+        if (!fd) break;
+        fd_ = std::move(fd);
+        target_ = target;
+        path_ = std::move(path);
+        // The umask may have taken more away than asked for.
+        if (mode && ::fchmod(fd_.get(), *mode) != 0) {
+            SetError(error, errno);
+            return false;
+        }
+        return true;
+    }
+    SetError(error, errno);
+    return false;
+}
+
+bool ReplacementFile::Write(std::string_view data, std::string* error) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd_.get(), data.data(), data.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            SetError(error, n < 0 ? errno : EIO);
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+bool ReplacementFile::Commit(std::string* error) {
+    if (::fsync(fd_.get()) != 0 || ::close(fd_.release()) != 0 ||
+        ::rename(path_.c_str(), target_.c_str()) != 0) {
+        SetError(error, errno);
+        return false;
+    }
+    path_.clear();
+    SyncDirectory(DirectoryOf(target_));
+    return true;
+}
+
+void ReplacementFile::Abandon() {
+    fd_.reset();
+    path_.clear();
 }
 
 bool MoveFileReplace(const std::string& from, const std::string& to, std::string* error) {

@@ -4,9 +4,15 @@
 // when `error` is given, put the system error text there ("%s (errorcode %d)").
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
+#include <string_view>
+
+#include "platform/unique_fd.h"
 
 namespace plexivar::platform {
 
@@ -21,6 +27,34 @@ bool MoveFileReplace(const std::string& from, const std::string& to, std::string
 // Copies `from` to `to`, replacing `to`, through a temporary name beside `to` (fsynced
 // before the rename), so that a reader never sees a half-written copy.
 bool CopyFileReplace(const std::string& from, const std::string& to, std::string* error = nullptr);
+
+// A new file beside `target` that is to replace it: written through Write(), then Commit()
+// fsyncs it, closes it and renames it over `target`, so that a reader (or a crash) sees
+// either the old file or the complete new one. A temporary that is not committed is
+// removed when the object goes out of scope, on every failure path.
+class ReplacementFile {
+public:
+    ReplacementFile() = default;
+    ~ReplacementFile();
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    // Creates ".<name of target>.<tag>-<pid>-<n>" in the target's folder. With `mode` the
+    // file gets exactly that mode (and is never more open than that meanwhile); without,
+    // it gets 0666 less the process umask, like any newly created file.
+    bool Create(const std::string& target, const char* tag, std::optional<mode_t> mode,
+                std::string* error = nullptr);
+    // Writes all of `data`; false (with the reason in `error`) when the disk refuses it.
+    bool Write(std::string_view data, std::string* error = nullptr);
+    bool Commit(std::string* error = nullptr);
+    // Closes the temporary and leaves it where it is, as a process that died would.
+    void Abandon();
+
+private:
+    UniqueFd fd_;
+    std::string target_;
+    std::string path_;  // "" once committed or abandoned
+};
 
 // Removes a file; a file that does not exist counts as removed.
 bool DeleteFile(const std::string& path, std::string* error = nullptr);

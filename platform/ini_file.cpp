@@ -1,15 +1,12 @@
 #include "platform/ini_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "platform/file_ops.h"
-#include "platform/unique_fd.h"
 
 namespace plexivar::platform {
 namespace {
@@ -65,6 +62,12 @@ std::string_view Unquote(std::string_view v) {
     return v;
 }
 
+// A default value loses its trailing blanks (its leading ones are kept).
+std::string_view TrimTrailing(std::string_view s) {
+    const auto last = s.find_last_not_of(kBlanks);
+    return last == std::string_view::npos ? std::string_view{} : s.substr(0, last + 1);
+}
+
 std::string Cut(std::string_view v, std::size_t bufferSize) {
     const std::size_t limit = bufferSize == 0 ? 0 : bufferSize - 1;
     return std::string(v.substr(0, limit));
@@ -82,19 +85,22 @@ IniFile IniFile::Load(const std::string& path) {
 
 IniFile IniFile::Parse(std::string_view text) {
     IniFile ini;
-    const auto firstNl = text.find('\n');
-    if (firstNl != std::string_view::npos)
-        ini.eol_ = (firstNl > 0 && text[firstNl - 1] == '\r') ? "\r\n" : "\n";
-    ini.finalEol_ = text.empty() || text.back() == '\n';
+    bool eolSeen = false;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        auto nl = text.find('\n', pos);
-        std::string_view line =
-            text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        ini.lines_.push_back(Line{std::string(line)});
-        if (nl == std::string_view::npos) break;
-        pos = nl + 1;
+        const auto end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) {
+            ini.lines_.push_back(Line{std::string(text.substr(pos)), ""});
+            break;
+        }
+        const std::size_t eolSize = text.compare(end, 2, "\r\n") == 0 ? 2 : 1;
+        std::string eol(text.substr(end, eolSize));
+        if (!eolSeen) {
+            ini.eol_ = eol;
+            eolSeen = true;
+        }
+        ini.lines_.push_back(Line{std::string(text.substr(pos, end - pos)), std::move(eol)});
+        pos = end + eolSize;
     }
     return ini;
 }
@@ -126,9 +132,8 @@ std::size_t IniFile::FindKey(std::size_t header, std::string_view key) const {
 std::string IniFile::Get(std::string_view section, std::string_view key,
                          std::string_view defaultValue, std::size_t bufferSize) const {
     const std::size_t header = FindSection(section);
-    if (header == std::string::npos) return Cut(defaultValue, bufferSize);
-    const std::size_t at = FindKey(header, key);
-    if (at == std::string::npos) return Cut(defaultValue, bufferSize);
+    const std::size_t at = header == std::string::npos ? header : FindKey(header, key);
+    if (at == std::string::npos) return Cut(TrimTrailing(defaultValue), bufferSize);
     std::string_view k, v;
     ParseEntry(lines_[at].text, k, v);
     return Cut(Unquote(v), bufferSize);
@@ -143,9 +148,9 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
     std::string line = std::string(key) + "=" + std::string(value);
     std::size_t header = FindSection(section);
     if (header == std::string::npos) {
-        if (!lines_.empty() && !Trim(lines_.back().text).empty()) lines_.push_back(Line{});
-        lines_.push_back(Line{"[" + std::string(section) + "]"});
-        lines_.push_back(Line{std::move(line)});
+        // Straight after the last line, without a blank line in between.
+        InsertLine(lines_.size(), "[" + std::string(section) + "]");
+        InsertLine(lines_.size(), std::move(line));
         return;
     }
     const std::size_t at = FindKey(header, key);
@@ -158,54 +163,34 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
     // After the section's last non-blank line, so blank lines between sections stay put.
     std::size_t insert = SectionEnd(header);
     while (insert > header + 1 && Trim(lines_[insert - 1].text).empty()) --insert;
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insert), Line{std::move(line)});
+    InsertLine(insert, std::move(line));
+}
+
+void IniFile::InsertLine(std::size_t at, std::string text) {
+    // Only the last line can lack a line end; a line put after it ends it first.
+    if (at == lines_.size() && !lines_.empty() && lines_.back().eol.empty())
+        lines_.back().eol = eol_;
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{std::move(text), eol_});
 }
 
 std::string IniFile::Text() const {
     std::string out;
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        out += lines_[i].text;
-        if (i + 1 < lines_.size() || finalEol_) out += eol_;
-    }
+    for (const Line& line : lines_) out += line.text + line.eol;
     return out;
 }
 
 bool IniFile::Save(const std::string& path, std::string* error) const {
-    const std::string text = Text();
-    std::string folder = DirectoryOf(path);
-    if (folder.empty()) folder = ".";
-    std::string tmpl = JoinPath(folder, "." + FileNameOf(path) + ".XXXXXX");
-    UniqueFd fd(mkstemp(tmpl.data()));
-    if (!fd) {
-        if (error) *error = SystemErrorText(errno);
-        return false;
-    }
-    // Keep the permissions of the file being replaced; a new file gets 0644.
+    // A replaced file keeps its permissions; a new one is created like any other file.
     struct stat st {};
-    const mode_t mode = (stat(path.c_str(), &st) == 0) ? (st.st_mode & 07777) : 0644;
-    bool ok = fchmod(fd.get(), mode) == 0;
-    std::size_t done = 0;
-    while (ok && done < text.size()) {
-        const ssize_t n = write(fd.get(), text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    ok = ok && fsync(fd.get()) == 0;
-    const int savedErrno = errno;
-    fd.reset();
-    if (ok && g_saveInterrupt && g_saveInterrupt()) return false;
-    if (!ok || rename(tmpl.c_str(), path.c_str()) != 0) {
-        const int code = ok ? errno : savedErrno;
-        unlink(tmpl.c_str());
-        if (error) *error = SystemErrorText(code);
+    std::optional<mode_t> mode;
+    if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+    ReplacementFile out;
+    if (!out.Create(path, "save", mode, error) || !out.Write(Text(), error)) return false;
+    if (g_saveInterrupt && g_saveInterrupt()) {
+        out.Abandon();
         return false;
     }
-    SyncDirectory(folder);
-    return true;
+    return out.Commit(error);
 }
 
 std::string GetProfileString(const std::string& path, std::string_view section,

@@ -3,13 +3,16 @@
 // Reading: section and key names match case-insensitively, the first matching section and
 // the first matching key in it win; blanks around keys and values are trimmed; a value
 // wrapped in matching double or single quotes loses them; lines starting with ';' are
-// comments; "\r\n" and "\n" line ends are both read; a value is cut to bufferSize - 1
-// characters; a missing file, section or key gives the default. Reading never fails.
+// comments; lines may end in "\r\n", "\n" or a bare "\r"; a value is cut to bufferSize - 1
+// characters; a missing file, section or key gives the default, without its trailing
+// blanks. Reading never fails.
 //
 // Writing replaces the value of an existing key in place and keeps every other line,
-// comment and section as it was; a new key goes to the end of its section, a new section
-// to the end of the file. A save writes a temporary file beside the target and renames it
-// over the original, so an interrupted save leaves the old file intact.
+// comment, section and line end as it was; a new key goes to the end of its section, a new
+// section to the end of the file with no blank line before it. Added lines end like the
+// file's first line ("\r\n" in a new file), and a last line that had no line end gets one
+// when a line is added after it. A save writes a temporary file beside the target and
+// renames it over the original, so an interrupted save leaves the old file intact.
 #pragma once
 
 #include <cstddef>
@@ -32,8 +35,8 @@ public:
     // Parses text already in memory.
     static IniFile Parse(std::string_view text);
 
-    // The value of `key` in `section`, or `defaultValue` when there is none; at most
-    // bufferSize - 1 characters (the default is cut the same way).
+    // The value of `key` in `section`, or `defaultValue` without its trailing blanks when
+    // there is none; at most bufferSize - 1 characters (the default is cut the same way).
     std::string Get(std::string_view section, std::string_view key, std::string_view defaultValue,
                     std::size_t bufferSize = kProfileBufferSize) const;
     // True when the key exists in the first matching section.
@@ -42,7 +45,7 @@ public:
     // Sets (replaces in place, or appends) the value of `key` in `section`.
     void Set(std::string_view section, std::string_view key, std::string_view value);
 
-    // The document as text, with the line ends it was read with ("\r\n" for a new file).
+    // The document as text, every line with the line end it was read with.
     std::string Text() const;
 
     // Writes the document to `path` atomically (temporary file, fsync, rename).
@@ -52,6 +55,7 @@ public:
 private:
     struct Line {
         std::string text;  // the raw line without its line end
+        std::string eol;   // "\r\n", "\n", "\r", or "" for a last line without one
     };
     // Index of the first line of the first matching section header, or npos.
     std::size_t FindSection(std::string_view section) const;
@@ -59,10 +63,11 @@ private:
     std::size_t FindKey(std::size_t header, std::string_view key) const;
     // One past the last line that belongs to the section starting at `header`.
     std::size_t SectionEnd(std::size_t header) const;
+    // Inserts a new line before index `at` (at the end for lines_.size()).
+    void InsertLine(std::size_t at, std::string text);
 
     std::vector<Line> lines_;
-    std::string eol_ = "\r\n";
-    bool finalEol_ = true;
+    std::string eol_ = "\r\n";  // line end of added lines: the file's first one
 };
 
 // Key-by-key convenience wrappers, each reading the file anew like the Windows functions.

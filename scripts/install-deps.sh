@@ -10,8 +10,14 @@ PACKAGES=(
   unixodbc-dev odbc-postgresql postgresql
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsystemd-dev
-  iproute2 procps time bc
+  libcpp-httplib-dev nlohmann-json3-dev
+  iproute2 procps time bc locales
 )
+
+# The status page's browser test loads the page in headless Chromium (skipped without it).
+if [[ "${1:-}" == "--browser" ]]; then
+  PACKAGES+=(chromium)
+fi
 
 # Benchmarks also need the plate renderer and the peer tools they compare against.
 if [[ "${1:-}" == "--bench" ]]; then

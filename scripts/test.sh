@@ -19,7 +19,8 @@ for arg in "$@"; do
 done
 if ((${#presets[@]} == 0)); then presets=(debug release); fi
 
-scripts/install-deps.sh
+# Tests include the status page loaded in a real (headless) browser.
+scripts/install-deps.sh --browser
 
 jobs=$(nproc)
 for preset in "${presets[@]}"; do

@@ -33,7 +33,8 @@ bool ReconnectDatabase(ProductionDatabase* db, const ServiceSettings& settings,
 void ReportJobStarted(ProductionDatabase* db, const ServiceSettings& settings,
                       const std::string& fileName, std::int64_t flatSeparation);
 
-// The zone of a plate from the page table ("" when none, or the look-up failed).
+// The zone of a plate from the page table ("" when none, or the look-up failed). The
+// caller asks only for spoolers whose ZoneDetection is 1; the number must be usable (> 1).
 std::string LookupJobZone(ProductionDatabase* db, const ServiceSettings& settings,
                           std::int64_t flatSeparation);
 

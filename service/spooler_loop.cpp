@@ -206,8 +206,10 @@ SpoolerLoop::PassEnd SpoolerLoop::Pass() {
     SetSpoolerRowImage(current_, kSpoolerIdle);
 
     bool stopping = false;
-    for (const auto& [folder, letter] : FoldersToScan(spooler, input))
-        ServeFolder(current_, folder, letter, stopping);
+    const auto folders = FoldersToScan(spooler, input);
+    for (std::size_t i = 0; i < folders.size(); ++i)
+        ServeFolder(current_, static_cast<int>(i), static_cast<int>(folders.size()),
+                    folders[i].first, folders[i].second, stopping);
     return stopping ? PassEnd::Leave : PassEnd::Next;
 }
 
@@ -228,12 +230,13 @@ bool SpoolerLoop::ReadyAndStable(const std::string& path, const ScanEntry& entry
            SameTime(info.lastWriteTime, entry.lastWriteTime);
 }
 
-void SpoolerLoop::ServeFolder(int index, const std::string& folder, const std::string& letter,
+void SpoolerLoop::ServeFolder(int index, int folderIndex, int folderCount,
+                              const std::string& folder, const std::string& letter,
                               bool& stopping) {
     const ServiceSettings& s = context_.service();
     const SpoolerSettings& spooler = context_.settings.spoolers[static_cast<std::size_t>(index)];
     const int n = ScanFolder(folder, s.SearchMask, scan_);
-    if (context_.events) context_.events->SpoolerScanned(index, n);
+    if (context_.events) context_.events->SpoolerScanned(index, folderIndex, folderCount, n);
     if (n < 1 || stopping) return;
     const std::string output = context_.Resolve(spooler.OutputFolder);
     bool settled = false;

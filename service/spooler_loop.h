@@ -39,9 +39,10 @@ private:
     PassEnd PollWait(const std::string& inputFolder);
     // True (after saying so) when the output folder holds more files than allowed.
     bool OutputFull(const std::string& outputFolder);
-    // Works through one scanned folder; sets `stopping` when a stop is seen.
-    void ServeFolder(int index, const std::string& folder, const std::string& letter,
-                     bool& stopping);
+    // Works through folder `folderIndex` of the `folderCount` a visit of spooler `index`
+    // scans; sets `stopping` when a stop is seen.
+    void ServeFolder(int index, int folderIndex, int folderCount, const std::string& folder,
+                     const std::string& letter, bool& stopping);
     // The file is still there, ready and unchanged since the scan.
     bool ReadyAndStable(const std::string& path, const ScanEntry& entry, bool& settled);
 

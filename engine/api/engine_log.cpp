@@ -1,14 +1,12 @@
 #include "engine/api/engine_log.h"
 
-#include <fcntl.h>
-
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
 
+#include "platform/append_line.h"
 #include "platform/c_locale.h"
 #include "platform/local_time.h"
-#include "platform/unique_fd.h"
 
 namespace vestrel {
 namespace {
@@ -59,12 +57,8 @@ void EngineLog(const char* format, ...) {
     const std::lock_guard<std::mutex> lock(LogMutex());
     if (LogPath().empty())
         return;
-    plexivar::platform::UniqueFd fd(
-        ::open(LogPath().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-    if (!fd)
-        return;
-    // One write call per line; a short or failed write is ignored.
-    [[maybe_unused]] const ssize_t written = ::write(fd.get(), line.data(), line.size());
+    // A failed write is ignored.
+    plexivar::platform::AppendLine(LogPath(), line);
 }
 
 }  // namespace vestrel

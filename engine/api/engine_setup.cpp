@@ -73,4 +73,9 @@ void StoreParams(int lineBuffers, int xReference, int yReference) {
     setup.yReference = yReference;
 }
 
+void ReportProgress(int percent) {
+    if (ProcessSetup().progress != nullptr)
+        ProcessSetup().progress(percent);
+}
+
 }  // namespace vestrel

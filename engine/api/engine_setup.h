@@ -38,4 +38,8 @@ void ReadPerCallSetup();
 // What SetParams stores; no checks (the caller passes lineBuffers >= 1 and references 0..2).
 void StoreParams(int lineBuffers, int xReference, int yReference);
 
+// Reports `percent` to the progress function of the last ResamleTIFF or DotGainTIFF call
+// (nothing when there is none). Every pipeline reports through this one function.
+void ReportProgress(int percent);
+
 }  // namespace vestrel

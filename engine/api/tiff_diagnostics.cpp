@@ -17,8 +17,7 @@ bool g_installed = false;
 void Report(bool isError, const char* module, const char* format, std::va_list args) {
     const std::string text = plexivar::platform::FormatV(format, args);
     const std::string line = FormatTiffDiagnostic(isError, module, text);
-    std::fputs(line.c_str(), stdout);
-    std::fflush(stdout);
+    // Standard error only: under systemd each line reaches the journal once.
     std::fputs(line.c_str(), stderr);
 }
 

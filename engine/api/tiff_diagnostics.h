@@ -1,5 +1,6 @@
-// The TIFF library's warnings and errors go to standard output and standard error as
-// "<module> Warning: <text>" / "<module> Error: <text>", never to the engine log.
+// The TIFF library's warnings and errors go to standard error (once: under systemd each line
+// reaches the journal once) as "<module> Warning: <text>" / "<module> Error: <text>", never
+// to the engine log. Warnings of the engine's own files are bounded (engine/tiff/tiff_open.h).
 #pragma once
 
 #include <string>

@@ -1,10 +1,10 @@
 #include "engine/filter/filter_log.h"
 
 #include <cstdarg>
-#include <cstdio>
-#include <memory>
 #include <mutex>
+#include <utility>
 
+#include "platform/append_line.h"
 #include "platform/c_locale.h"
 
 namespace vestrel {
@@ -24,9 +24,26 @@ std::string& LogPath() {
     return path;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
+// The last failure's text, guarded by LogMutex.
+std::string& LastError() {
+    static std::string text;
+    return text;
+}
+
+void Write(std::string message, bool isError) {
+    if (message.size() > kMaxMessageChars)
+        message.resize(kMaxMessageChars);
+
+    // One writer at a time, so that lines of concurrent writers are not interleaved.
+    std::lock_guard<std::mutex> lock(LogMutex());
+    if (isError) {
+        std::string& last = LastError();
+        last = message;
+        while (!last.empty() && (last.back() == '\n' || last.back() == '\r')) last.pop_back();
+    }
+    // A log that cannot be written loses the message.
+    plexivar::platform::AppendLine(LogPath(), message);
+}
 
 }  // namespace
 
@@ -45,15 +62,20 @@ void FilterLog(const char* format, ...) {
     va_start(args, format);
     std::string message = plexivar::platform::FormatV(format, args);
     va_end(args);
-    if (message.size() > kMaxMessageChars)
-        message.resize(kMaxMessageChars);
+    Write(std::move(message), false);
+}
 
-    // One writer at a time, so that lines of concurrent writers are not interleaved.
+void FilterError(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::string message = plexivar::platform::FormatV(format, args);
+    va_end(args);
+    Write(std::move(message), true);
+}
+
+std::string TakeFilterError() {
     std::lock_guard<std::mutex> lock(LogMutex());
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(LogPath().c_str(), "ab"));
-    if (!file)
-        return;
-    std::fwrite(message.data(), 1, message.size(), file.get());
+    return std::exchange(LastError(), std::string());
 }
 
 }  // namespace vestrel

@@ -15,4 +15,10 @@ std::string FilterLogPath();
 // A log that cannot be opened loses the message. Safe to call from several threads.
 void FilterLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// A failure of the filter: logged like FilterLog and kept as the reason the pipeline appends
+// to its message ("Data estimation error - InitResampleFilter: invalid scale ...").
+void FilterError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The last failure's text without its line end ("" when none) and forgets it.
+std::string TakeFilterError();
+
 }  // namespace vestrel

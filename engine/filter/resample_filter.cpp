@@ -69,7 +69,7 @@ int InitLocked(const AreaDesc& destDesc, int& status) {
     rs.ready = false;
     const FilterSettings* settings = CurrentFilterSettings();
     if (settings == nullptr) {
-        FilterLog("InitResampleFilter: no filter settings\n");
+        FilterError("InitResampleFilter: no filter settings\n");
         return 0;
     }
     CommonFilterSetup(*settings, cs);
@@ -82,16 +82,16 @@ int InitLocked(const AreaDesc& destDesc, int& status) {
     if (source.w <= 0 || source.h <= 0 || source.x < 0 || source.y < 0 ||
         right > std::numeric_limits<std::int32_t>::max() ||
         bottom > std::numeric_limits<std::int32_t>::max()) {
-        FilterLog("InitResampleFilter: empty source area\n");
+        FilterError("InitResampleFilter: empty source area\n");
         return 0;
     }
     if (!ValidScale(settings->ScaleX) || !ValidScale(settings->ScaleY)) {
-        FilterLog("InitResampleFilter: invalid scale %f x %f\n",
+        FilterError("InitResampleFilter: invalid scale %f x %f\n",
                   static_cast<double>(settings->ScaleX), static_cast<double>(settings->ScaleY));
         return 0;
     }
     if (destDesc.w < 0 || destDesc.h < 0 || destDesc.x < 0 || destDesc.y < 0) {
-        FilterLog("InitResampleFilter: invalid output area\n");
+        FilterError("InitResampleFilter: invalid output area\n");
         return 0;
     }
     rs.geometry =
@@ -108,7 +108,7 @@ int InitLocked(const AreaDesc& destDesc, int& status) {
     rs.columns.Release();
 
     if (cs.diffusionType == kDiffusionTwoD && !cs.errorRows.Allocate(destDesc.w)) {
-        FilterLog("DoFilterData: memory allocation failed\n");
+        FilterError("DoFilterData: memory allocation failed\n");
         return 0;
     }
     rs.ready = true;
@@ -121,7 +121,7 @@ bool FetchSource(ResampleState& rs, const SourceRequest& req, SourceRowSet& rows
     try {
         rs.requestRows.assign(static_cast<std::size_t>(req.rows()), nullptr);
     } catch (const std::exception&) {
-        FilterLog("FilterArea: memory allocation failed\n");
+        FilterError("FilterArea: memory allocation failed\n");
         return false;
     }
     rs.separationTables[0] = rs.requestRows.data();
@@ -137,7 +137,7 @@ bool FetchSource(ResampleState& rs, const SourceRequest& req, SourceRowSet& rows
     request.h = req.rows();
     request.rowTables = rs.separationTables.data();
     if (rs.reader == nullptr || rs.reader(request, rows, first) == 0) {
-        FilterLog("FilterArea: GetData returned FALSE\n");
+        FilterError("FilterArea: GetData returned FALSE\n");
         return false;
     }
     // The reader must have served every row, each holding the source row from column 0, so
@@ -145,12 +145,12 @@ bool FetchSource(ResampleState& rs, const SourceRequest& req, SourceRowSet& rows
     // past its end.
     for (std::uint8_t* row : rs.requestRows) {
         if (row == nullptr) {
-            FilterLog("FilterArea: GetData returned FALSE\n");
+            FilterError("FilterArea: GetData returned FALSE\n");
             return false;
         }
     }
     if (rows.rowBytes < static_cast<std::size_t>(req.endCol)) {
-        FilterLog("FilterArea: source rows of %zu bytes are narrower than the source (%d)\n",
+        FilterError("FilterArea: source rows of %zu bytes are narrower than the source (%d)\n",
                   rows.rowBytes, req.endCol);
         return false;
     }
@@ -161,12 +161,12 @@ int ResampleLocked(const AreaDesc& destDesc, SourceRowSet& rows, int first) {
     ResampleState& rs = State();
     CommonFilterState& cs = FilterState();
     if (!rs.ready) {
-        FilterLog("FilterArea: filter not set up\n");
+        FilterError("FilterArea: filter not set up\n");
         return 0;
     }
     if (destDesc.x != rs.destX || destDesc.w != rs.destW || destDesc.y < 0 || destDesc.h < 0 ||
         destDesc.rowTables == nullptr || destDesc.rowTables[kSeparation] == nullptr) {
-        FilterLog("FilterArea: invalid band x=%d,y=%d,w=%d,h=%d for the output area x=%d,w=%d\n",
+        FilterError("FilterArea: invalid band x=%d,y=%d,w=%d,h=%d for the output area x=%d,w=%d\n",
                   destDesc.x, destDesc.y, destDesc.w, destDesc.h, rs.destX, rs.destW);
         return 0;
     }
@@ -201,7 +201,7 @@ int ResampleLocked(const AreaDesc& destDesc, SourceRowSet& rows, int first) {
     }
 
     if (!rs.columns.BuiltFor(destDesc.x, w) && !rs.columns.Build(rs.geometry, destDesc.x, w)) {
-        FilterLog("FilterArea: memory allocation failed\n");
+        FilterError("FilterArea: memory allocation failed\n");
         return 0;
     }
 
@@ -223,7 +223,7 @@ int ResampleLocked(const AreaDesc& destDesc, SourceRowSet& rows, int first) {
     std::uint8_t* const* out = destDesc.rowTables[kSeparation];
     if (rs.bitsPerSample == 1) {
         if (cs.diffusionType == kDiffusionTwoD && cs.errorRows.width() < w) {
-            FilterLog("FilterArea: filter not set up\n");
+            FilterError("FilterArea: filter not set up\n");
             return 0;
         }
         RescreenBand(rs.geometry, rs.columns, src, params, cs.random, cs.errorRows, out, destDesc.y,

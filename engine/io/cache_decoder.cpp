@@ -29,8 +29,8 @@ void CacheDecoder::Run(std::stop_token stop, SourceReader* r) {
         for (; row < r->inH && !stop.stop_requested(); ++row) {
             std::uint8_t* slot = r->readBuffer.data() + std::size_t{row} * r->inRowBytes;
             if (!r->input || !r->readScanline(*r, slot, row)) {
-                r->error = r->input ? "read error at row " + std::to_string(row) : "input closed";
-                r->input.reset();
+                // The input is closed by the caller once this thread has ended.
+                r->error = r->input ? ReadErrorText(*r, row) : "input closed";
                 ok = false;
                 break;
             }
@@ -43,7 +43,7 @@ void CacheDecoder::Run(std::stop_token stop, SourceReader* r) {
         }
     } catch (...) {
         // Nothing may leave the thread; a failure is reported to the waiting caller.
-        r->error = "read error at row " + std::to_string(row);
+        r->error = "read error at input row " + std::to_string(row);
         ok = false;
     }
     std::lock_guard lock(mutex_);

@@ -30,7 +30,9 @@ public:
     // Stop() (or until WaitForRows has seen every row).
     void Start(SourceReader& reader);
 
-    // Waits until rows 0 .. rows - 1 are decoded. False when a read failed before that.
+    // Waits until rows 0 .. rows - 1 are decoded. False when a read failed before that; the
+    // reader's error then says why, and the caller stops the decoder before it closes the
+    // input (CloseSourceInput).
     bool WaitForRows(std::uint32_t rows);
 
     // Asks the decoder to end and waits for it. Safe to call when nothing runs.

@@ -10,6 +10,7 @@
 #include "engine/api/engine_setup.h"
 #include "engine/io/row_expansion.h"
 #include "engine/io/source_rows.h"
+#include "engine/tiff/tiff_open.h"
 
 namespace vestrel {
 
@@ -24,10 +25,9 @@ SourceReader& ActiveSourceReader() {
 
 bool StartSourceReader(SourceMode mode, UniqueTiff input, std::uint16_t photometric,
                        std::uint32_t inW, std::uint32_t inH, std::size_t inRowBytes,
-                       std::size_t ringRows, std::string* error) {
+                       std::size_t ringRows, std::string* error, bool* outOfMemory) {
     SourceReader& r = ActiveSourceReader();
-    r.decoder.Stop();
-    r.input.reset();
+    CloseSourceInput(r);
     r.mode = mode;
     r.photometric = photometric;
     r.inW = inW;
@@ -69,6 +69,8 @@ bool StartSourceReader(SourceMode mode, UniqueTiff input, std::uint16_t photomet
         if (r.readBuffer.size() < bytes)
             return fail("preloaded image missing");
     } else if (std::string why; !r.readBuffer.Reserve(bytes, &why)) {
+        if (outOfMemory != nullptr)
+            *outOfMemory = true;
         return fail(why);
     }
     r.input = std::move(input);
@@ -77,9 +79,20 @@ bool StartSourceReader(SourceMode mode, UniqueTiff input, std::uint16_t photomet
 
 void FinishSourceReader() {
     SourceReader& r = ActiveSourceReader();
+    CloseSourceInput(r);
+    r.loaded = false;
+}
+
+std::string ReadErrorText(const SourceReader& r, std::uint32_t row) {
+    std::string text = "read error at input row " + std::to_string(row);
+    if (const std::string why = LastTiffError(r.input.get()); !why.empty())
+        text += " (" + why + ")";
+    return text;
+}
+
+void CloseSourceInput(SourceReader& r) {
     r.decoder.Stop();
     r.input.reset();
-    r.loaded = false;
 }
 
 bool PrepareMarginStore(MarginStore& store, std::uint32_t rowBytes, std::uint32_t height,
@@ -129,7 +142,7 @@ int GetData(AreaDesc& request, SourceRowSet& rows, int first) {
     }
     if (n > rows.rows || rows.rowBytes < r.inW || rows.data.size() < rows.rows * rows.rowBytes) {
         r.error = "request larger than the source row set";
-        r.input.reset();
+        CloseSourceInput(r);
         return 0;
     }
     if (r.inH == 0) {

@@ -62,13 +62,21 @@ SourceReader& ActiveSourceReader();
 // existing buffer is kept when large enough) and resets the ring state and the negative
 // flag. The margin store is left alone. The progress function comes from EngineSetup.
 // On failure returns false with the reason in `error` (the input is closed; a failed
-// allocation releases the read buffer).
+// allocation releases the read buffer and sets `outOfMemory`).
 bool StartSourceReader(SourceMode mode, UniqueTiff input, std::uint16_t photometric,
                        std::uint32_t inW, std::uint32_t inH, std::size_t inRowBytes,
-                       std::size_t ringRows, std::string* error);
+                       std::size_t ringRows, std::string* error, bool* outOfMemory = nullptr);
 
 // Closes the input at the end of a run (the read buffer stays for later runs).
 void FinishSourceReader();
+
+// Why reading file row `row` failed: "read error at input row <row>", followed by the TIFF
+// library's own message when it gave one.
+std::string ReadErrorText(const SourceReader& reader, std::uint32_t row);
+
+// Closes the reader's input after a failure. The cache decoder may be reading it on its own
+// thread: it is stopped and joined first, so the input is never closed under it.
+void CloseSourceInput(SourceReader& reader);
 
 // Sizes and zeroes the margin buffers of `store` for an image of `height` rows of
 // `rowBytes` packed bytes. Margins larger than the image are limited to it. False when

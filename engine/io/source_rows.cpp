@@ -47,8 +47,8 @@ void CaptureMargins(MarginStore& m, const std::uint8_t* row, std::size_t rowByte
 // Reads one file row into `slot` and normalises it; a read error closes the input.
 bool ReadRow(SourceReader& r, std::uint8_t* slot, std::uint32_t fileRow, bool first) {
     if (!r.input || !r.readScanline(r, slot, fileRow)) {
-        r.error = r.input ? "read error at row " + std::to_string(fileRow) : "input closed";
-        r.input.reset();
+        r.error = r.input ? ReadErrorText(r, fileRow) : "input closed";
+        CloseSourceInput(r);
         r.loaded = false;
         return false;
     }
@@ -110,8 +110,7 @@ bool ServeFromCache(SourceReader& r, AreaDesc& request, SourceRowSet& rows, bool
     const std::uint32_t last =
         ClampRow(std::int64_t{request.y} + std::int64_t(n > 0 ? n - 1 : 0), r.inH);
     if (!r.decoder.WaitForRows(last + 1)) {
-        r.decoder.Stop();
-        r.input.reset();
+        CloseSourceInput(r);
         r.loaded = false;
         return false;
     }
@@ -132,7 +131,7 @@ bool ServeFromRing(SourceReader& r, AreaDesc& request, SourceRowSet& rows, bool 
     const std::size_t need = end - top;
     if (need > r.ringRows) {
         r.error = "request larger than the ring";
-        r.input.reset();
+        CloseSourceInput(r);
         return false;
     }
     std::uint8_t* const slots = r.readBuffer.data();

@@ -13,6 +13,7 @@
 #include "engine/io/band_rows.h"
 #include "engine/pipeline/engine_run.h"
 #include "engine/api/engine_setup.h"
+#include "engine/api/export_call.h"
 #include "engine/pipeline/input_facts.h"
 #include "engine/filter/filter_settings.h"
 #include "engine/filter/filter_state.h"
@@ -76,7 +77,6 @@ class DotGainRun : public EngineRun {
 
   private:
     bool ReadImage(TIFF* input, const InputFacts& in, bool& negative);
-    bool Deliver(const std::string& workPath, const std::string& finalPath);
 
     const SleepFunction& sleep_;
 };
@@ -104,17 +104,6 @@ bool DotGainRun::ReadImage(TIFF* input, const InputFacts& in, bool& negative) {
     negative = image[0] == 0xFF && image[in.rowBytes - 1] == 0xFF;
     if (negative)
         InvertBytes(image, in.rowBytes * in.height);
-    return true;
-}
-
-bool DotGainRun::Deliver(const std::string& workPath, const std::string& finalPath) {
-    if (!fs::MoveFileReplace(workPath, finalPath)) {
-        sleep_(1000);
-        if (!fs::MoveFileReplace(workPath, finalPath)) {
-            error_ = Format("Error moving file %s to %s", workPath.c_str(), finalPath.c_str());
-            return false;
-        }
-    }
     return true;
 }
 
@@ -150,12 +139,13 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
 
     SourceReader& reader = ActiveSourceReader();
     const std::size_t imageBytes = in.rowBytes * in.height;
-    if (!reader.readBuffer.Reserve(imageBytes))
-        return Fail("Memory allocation error");
     std::string why;
+    if (!reader.readBuffer.Reserve(imageBytes, &why))
+        return Fail(Format("Memory allocation error - image buffer of %zu bytes: %s", imageBytes,
+                           why.c_str()));
     if (!StartSourceReader(SourceMode::preloaded, UniqueTiff(), in.photometric, in.width, in.height,
                            in.rowBytes, 0, &why))
-        return Fail("Memory allocation error");
+        return Fail("Unsupported TIFF layout - " + why);
 
     // Sized for the largest request of a band or an estimation band. A band never has more
     // rows than the image.
@@ -168,7 +158,7 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
             static_cast<std::size_t>(MaxGainRequestRows(fs, lineBuffers)), in.height);
         sourceRows.Allocate(requestRows, in.width);
     } catch (const std::bad_alloc&) {
-        return Fail("Memory allocation error");
+        return Fail(Format("Memory allocation error - source rows of %u bytes", in.width));
     }
 
     bool negative = false;
@@ -177,7 +167,8 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
     input.reset();  // the input may be moved by others while the filter runs
 
     if (!destRows.Allocate(bandRows, in.width))
-        return Fail("Memory allocation error");
+        return Fail(Format("Memory allocation error - %zu output rows of %u bytes", bandRows,
+                           in.width));
     std::uint8_t** sourceTables[1] = {nullptr};
     AreaDesc dest = WholeImageArea(in.width, in.height, destRows.tables());
     fs.DestDesc = dest;
@@ -187,10 +178,10 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
     SetGainSourceReader(&GetData);
     int status = 1;
     if (!InitGainFilter(dest, sourceRows, status) || status != 0)
-        return Fail("Data estimation error");
+        return Fail(WithFilterReason("Data estimation error"));
 
     workPath_ = workPath;
-    output_.reset(TIFFOpen(workPath.c_str(), "w"));
+    output_.reset(OpenTiff(workPath, "w"));
     if (!output_ || !SetGainOutputTags(output_.get(), in, lineBuffers))
         return Fail(Format("WriteTIFF: Error opening %s for writing\n", workPath.c_str()));
 
@@ -199,7 +190,7 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
     try {
         band.assign(bandRows * outRowBytes, 0);
     } catch (const std::bad_alloc&) {
-        return Fail("Memory allocation error");
+        return Fail(Format("Memory allocation error - band of %zu bytes", bandRows * outRowBytes));
     }
     int first = 1;
     tstrip_t strip = 0;
@@ -209,7 +200,7 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
         dest.y = static_cast<std::int32_t>(y);
         dest.h = static_cast<std::int32_t>(n);
         if (!DoGainFilterData(dest, status, sourceRows, first))
-            return Fail(Format("Filtering error offset %u", y));
+            return Fail(WithFilterReason(Format("Filtering error offset %u", y)));
         first = 0;
         for (std::uint32_t r = 0; r < n; ++r)
             PackRow(destRows.rows()[r], in.width, band.data() + r * outRowBytes);
@@ -232,8 +223,10 @@ int DotGainRun::Run(const char* inputPath, const std::string& separationName, ch
     settings_.reset();
     ReportProgress(0);
 
-    if (!Deliver(workPath, finalPath))
-        return 0;
+    // The one delivery of the engine (straight or staged, as UseTempPath says), with the
+    // working file named the dot-gain way.
+    if (!DeliverWorkingFile(workPath, finalPath, setup.useTempPath, setup.tempPath, error_, sleep_))
+        return Fail(error_);
     failed_ = false;
     fs::DeleteFile(workPath);
     return 1;
@@ -250,29 +243,17 @@ int RunDotGainTIFF(const char* inputPath, const char* separationName, char* outp
 int RunDotGainTIFF(const char* inputPath, const char* separationName, char* outputPath,
                    char* errorText, ProgressCallback progress,
                    const SleepFunction& sleep) noexcept {
-    CopyToBuffer("", errorText, kErrorTextSize);
-    int result = 0;
-    std::string message;
-    try {
-        ProcessSetup().progress = progress;
+    return RunExport(errorText, progress, [&](std::string& message) {
         if (inputPath == nullptr || outputPath == nullptr) {
-            CopyToBuffer("Missing file name", errorText, kErrorTextSize);
+            message = "Missing file name";
             return 0;
         }
         DotGainRun run(sleep);
-        result = run.Run(inputPath, separationName != nullptr ? separationName : "", outputPath);
+        const int result =
+            run.Run(inputPath, separationName != nullptr ? separationName : "", outputPath);
         message = run.error();
-    } catch (const std::exception& e) {
-        result = 0;
-        message = Format("Unexpected error: %s", e.what());
-    } catch (...) {
-        result = 0;
-        message = "Unexpected error";
-    }
-    if (!result)
-        ReportProgress(0);
-    CopyToBuffer(message, errorText, kErrorTextSize);
-    return result;
+        return result;
+    });
 }
 
 }  // namespace vestrel

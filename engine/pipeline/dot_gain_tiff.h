@@ -1,6 +1,7 @@
 // The dot-gain run behind the DotGainTIFF export: a 1-bit TIFF separation in, the same image
 // with its tone corrected by the separation's tone curve out (same size and resolution,
-// CCITT Group 4), moved to the caller's path.
+// CCITT Group 4), delivered to the caller's path by the engine's one delivery (straight or
+// staged as UseTempPath says, engine/pipeline/delivery.h).
 #pragma once
 
 #include "engine/pipeline/delivery.h"
@@ -17,7 +18,7 @@ namespace vestrel {
 int RunDotGainTIFF(const char* inputPath, const char* separationName, char* outputPath,
                    char* errorText, ProgressCallback progress) noexcept;
 
-// The same, with the wait between the two move attempts supplied by the caller (tests).
+// The same, with the delivery's waits between two attempts supplied by the caller (tests).
 int RunDotGainTIFF(const char* inputPath, const char* separationName, char* outputPath,
                    char* errorText, ProgressCallback progress, const SleepFunction& sleep) noexcept;
 

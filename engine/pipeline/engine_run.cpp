@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "engine/filter/filter_log.h"
 #include "engine/filter/filter_state.h"
 #include "engine/io/source_reader.h"
 #include "platform/file_ops.h"
@@ -24,15 +25,26 @@ EngineRun::~EngineRun() {
 
 bool EngineRun::BeginFiltering(const std::string& iniPath) {
     failed_ = true;
+    TakeFilterError();  // a reason left by an earlier run is not this run's
     try {
         settings_ = std::make_unique<FilterSettings>();
     } catch (const std::bad_alloc&) {
-        Fail("Memory allocation error");
+        Fail("Memory allocation error - filter settings");
         return false;
     }
     settings_->IniPath = iniPath;
     ReadFilterSettings(*settings_);
     return true;
+}
+
+std::string EngineRun::WithFilterReason(std::string message) {
+    std::string why = ActiveSourceReader().error;
+    const std::string filterWhy = TakeFilterError();
+    if (why.empty())
+        why = filterWhy;
+    if (!why.empty())
+        message += " - " + why;
+    return message;
 }
 
 }  // namespace vestrel

@@ -35,6 +35,12 @@ protected:
     // the run's filter settings with the ini keys read; false (failed) when memory is short.
     bool BeginFiltering(const std::string& iniPath);
 
+    // `message` (a text the engine is specified to give, kept as it stands so that callers
+    // matching it keep working) followed by the reason the filter failed, when known:
+    // " - " and why the source reader failed (a read error names the input row), else why
+    // the filter itself failed.
+    static std::string WithFilterReason(std::string message);
+
     std::string error_;
     bool failed_ = false;
     std::string workPath_;  // deleted when the run fails

@@ -1,12 +1,30 @@
 #include "engine/pipeline/input_facts.h"
 
 #include "engine/api/engine_setup.h"
+#include "engine/api/export_call.h"
 #include "engine/pipeline/output_geometry.h"
-#include "engine/pipeline/resample_tiff.h"
+#include "engine/pipeline/plate_limits.h"
 #include "platform/c_locale.h"
 
 namespace vestrel {
 using plexivar::platform::Format;
+
+namespace {
+
+// What a refused Photometric value means, after the specified message.
+const char* PhotometricReason(unsigned value) {
+    switch (value) {
+        case PHOTOMETRIC_RGB: return " - an RGB colour image, not a black-and-white separation";
+        case PHOTOMETRIC_PALETTE:
+            return " - a palette (colour-mapped) image, not a black-and-white separation";
+        case PHOTOMETRIC_MASK: return " - a transparency mask, not a separation";
+        case PHOTOMETRIC_SEPARATED:
+            return " - a separated (CMYK) image, not a black-and-white separation";
+        default: return " - not a black-and-white (0 or 1) separation";
+    }
+}
+
+}  // namespace
 
 bool ReadInputFacts(TIFF* tif, InputFacts& in, std::string& error) {
     std::uint16_t bits = 1;
@@ -23,7 +41,8 @@ bool ReadInputFacts(TIFF* tif, InputFacts& in, std::string& error) {
         return false;
     }
     if (in.photometric != PHOTOMETRIC_MINISWHITE && in.photometric != PHOTOMETRIC_MINISBLACK) {
-        error = Format("Unsupported photometric setting %d", in.photometric);
+        error = Format("Unsupported photometric setting %d", in.photometric) +
+                PhotometricReason(in.photometric);
         return false;
     }
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &in.width);
@@ -32,6 +51,9 @@ bool ReadInputFacts(TIFF* tif, InputFacts& in, std::string& error) {
         error = Format("Unsupported image size %ux%u", in.width, in.height);
         return false;
     }
+    // The size limits come before anything is sized by the width or the height.
+    if (error = CheckImageSize("Image", in.width, in.height); !error.empty())
+        return false;
     in.rowBytes = (static_cast<std::size_t>(in.width) + 7) / 8;
     // Rows are read straight into the image buffer: a scanline must be exactly one row.
     if (TIFFScanlineSize64(tif) != in.rowBytes) {
@@ -47,6 +69,13 @@ bool ReadInputFacts(TIFF* tif, InputFacts& in, std::string& error) {
                        TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y) == 1 && x > 0 && y > 0;
     in.resX = ResolutionToDpi(x, unit);
     in.resY = ResolutionToDpi(y, unit);
+    if (in.hasResolution) {
+        error = CheckResolution(in.resX, "in the file");
+        if (error.empty())
+            error = CheckResolution(in.resY, "in the file");
+        if (!error.empty())
+            return false;
+    }
     TIFFGetField(tif, TIFFTAG_PAGENUMBER, &in.page, &in.pages);
     TIFFGetField(tif, TIFFTAG_SUBFILETYPE, &in.subfileType);
     return true;
@@ -60,7 +89,7 @@ UniqueTiff OpenRunInput(const char* inputPath, const std::string& workPath, char
         return nullptr;
     }
     CopyToBuffer(workPath, outputPath, VESTREL_OUTPUT_PATH_SIZE);
-    UniqueTiff input(TIFFOpen(inputPath, "rm"));
+    UniqueTiff input(OpenTiff(inputPath, "rm"));
     if (!input) {
         error = Format("Error opening TIFF file %s", inputPath);
         return nullptr;
@@ -79,10 +108,6 @@ AreaDesc WholeImageArea(std::uint32_t width, std::uint32_t height, std::uint8_t*
     area.h = static_cast<std::int32_t>(height);
     area.rowTables = rowTables;
     return area;
-}
-
-void ReportProgress(int percent) {
-    if (ProcessSetup().progress) ProcessSetup().progress(percent);
 }
 
 }  // namespace vestrel

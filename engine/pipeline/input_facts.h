@@ -28,8 +28,10 @@ struct InputFacts {
     std::size_t rowBytes = 0;  // packed bytes per row
 };
 
-// Checks that the input is a 1-bit, one-sample, stripped image the filter can work on, and
-// reads its facts. Rows are held as packed 1-bit data, so 8-bit grey and colour are refused.
+// Checks that the input is a 1-bit, one-sample, black-and-white image the pipelines can work
+// on, and a plausible plate (engine/pipeline/plate_limits.h: size, resolution), and reads its
+// facts. The one check of the input's tags for all three pipelines, made before anything is
+// allocated. Rows are held as packed 1-bit data, so 8-bit grey and colour are refused.
 // False with the message for the caller's errorText.
 bool ReadInputFacts(TIFF* tif, InputFacts& in, std::string& error);
 
@@ -42,8 +44,5 @@ UniqueTiff OpenRunInput(const char* inputPath, const std::string& workPath, char
 
 // The descriptor of a whole image of one separation.
 AreaDesc WholeImageArea(std::uint32_t width, std::uint32_t height, std::uint8_t*** rowTables);
-
-// Reports `percent` to the progress function of the last ResamleTIFF or DotGainTIFF call.
-void ReportProgress(int percent);
 
 }  // namespace vestrel

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/pipeline/plate_limits.h"
 #include "platform/c_locale.h"
 
 namespace vestrel {
@@ -48,6 +49,10 @@ bool ComputeOutputGeometry(const GeometryRequest& r, OutputGeometry& g, std::str
             if (!r.keepResolution)
                 return fail("The input has no resolution and no target resolution is given");
             fileResX = fileResY = 0.0f;
+        } else {
+            for (const double dpi : {r.resolutionX, r.resolutionY})
+                if (std::string why = CheckResolution(dpi, "asked for"); !why.empty())
+                    return fail(std::move(why));
         }
     }
 
@@ -73,6 +78,9 @@ bool ComputeOutputGeometry(const GeometryRequest& r, OutputGeometry& g, std::str
         if (!Positive(r.resolutionX) || !Positive(r.resolutionY))
             return fail(plexivar::platform::Format("Unsupported resolution %f x %f dpi",
                                                    r.resolutionX, r.resolutionY));
+        for (const double dpi : {r.resolutionX, r.resolutionY})
+            if (std::string why = CheckResolution(dpi, "asked for"); !why.empty())
+                return fail(std::move(why));
         // Single precision, left to right, as the stored factors are.
         g.factorX = ((1.0f / g.targetResX) / percentX) * fileResX * 100.0f;
         g.factorY = ((1.0f / g.targetResY) / percentY) * fileResY * 100.0f;
@@ -80,11 +88,16 @@ bool ComputeOutputGeometry(const GeometryRequest& r, OutputGeometry& g, std::str
     if (!Positive(g.factorX) || !Positive(g.factorY))
         return fail(plexivar::platform::Format("Unsupported scale factor %f x %f", g.factorX,
                                                g.factorY));
+    // A plausible plate (plate_limits.h): the scale, then the size of the output.
+    if (std::string why = CheckScaleFactors(g.factorX, g.factorY); !why.empty())
+        return fail(std::move(why));
     g.outW = ScaledSize(r.inW, g.factorX);
     g.outH = ScaledSize(r.inH, g.factorY);
     if (g.outW == 0 || g.outH == 0)
         return fail(plexivar::platform::Format("The output would be empty (%ux%u pixels)",
                                                g.outW, g.outH));
+    if (std::string why = CheckImageSize("Output", g.outW, g.outH); !why.empty())
+        return fail(std::move(why));
     return true;
 }
 

@@ -43,7 +43,9 @@ float ResolutionToDpi(float value, int unit);
 // An input without resolution tags takes the requested resolution as its own (a pure
 // scale). Returns false with a message for values the pipeline cannot process: images
 // narrower than 8 pixels or empty, scales or resolutions that are zero, negative or not
-// finite, and outputs of zero pixels.
+// finite, outputs of zero pixels, and what is no plausible plate (plate_limits.h): a
+// resolution asked for outside the plausible range, a scale factor beyond the limit along
+// either axis, an output too large.
 bool ComputeOutputGeometry(const GeometryRequest& request, OutputGeometry& geometry,
                            std::string* error);
 

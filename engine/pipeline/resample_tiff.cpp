@@ -12,6 +12,7 @@
 #include "engine/api/engine_log.h"
 #include "engine/pipeline/engine_run.h"
 #include "engine/api/engine_setup.h"
+#include "engine/api/export_call.h"
 #include "engine/pipeline/input_facts.h"
 #include "engine/pipeline/output_geometry.h"
 #include "engine/io/resample_writer.h"
@@ -29,13 +30,6 @@
 namespace vestrel {
 namespace fs = plexivar::platform;
 using plexivar::platform::Format;
-
-void CopyToBuffer(const std::string& text, char* buffer, std::size_t size) {
-    if (buffer == nullptr || size == 0) return;
-    const std::size_t n = std::min(text.size(), size - 1);
-    std::memcpy(buffer, text.data(), n);
-    buffer[n] = '\0';
-}
 
 namespace {
 
@@ -115,9 +109,6 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
     UniqueTiff input = OpenRunInput(inputPath, workPath, outputPath, in, error_);
     if (!input) return 0;  // refused before any allocation
 
-    if (!BeginFiltering(setup.iniPath)) return 0;
-    FilterSettings& fs = *settings_;
-
     GeometryRequest request;
     request.inW = in.width;
     request.inH = in.height;
@@ -131,7 +122,11 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
     request.keepResolution = keepResolution;
     OutputGeometry g;
     std::string why;
+    // The output must be a plausible plate too; refused before any allocation.
     if (!ComputeOutputGeometry(request, g, &why)) return Fail(why);
+
+    if (!BeginFiltering(setup.iniPath)) return 0;
+    FilterSettings& fs = *settings_;
 
     fs.TargetResX = g.targetResX;
     fs.TargetResY = g.targetResY;
@@ -162,7 +157,8 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
     try {
         sourceRows.Allocate(requestRows, in.width);
     } catch (const std::bad_alloc&) {
-        return Fail("Memory allocation error");
+        return Fail(Format("Memory allocation error - %zu source rows of %u bytes", requestRows,
+                           in.width));
     }
 
     const std::uint64_t total = static_cast<std::uint64_t>(in.rowBytes) * in.height;
@@ -170,9 +166,12 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
                                                  static_cast<std::uint32_t>(setup.cacheAllLimitMB));
     const std::size_t ringRows = RingRowsFor(lineBuffers, requestRows);
     reader.progress = setup.progress;
+    bool outOfMemory = false;
     if (!StartSourceReader(cacheWhole ? SourceMode::cache : SourceMode::ring, std::move(input),
-                           in.photometric, in.width, in.height, in.rowBytes, ringRows, &why))
-        return Fail(Format("Memory allocation error (1) - %.255s", why.c_str()));
+                           in.photometric, in.width, in.height, in.rowBytes, ringRows, &why,
+                           &outOfMemory))
+        return Fail(outOfMemory ? Format("Memory allocation error (1) - %.255s", why.c_str())
+                                : "Unsupported TIFF layout - " + why);
 
     // Margins are only restored onto a kept page, so only then are they kept aside.
     const MarginSizes margins =
@@ -183,10 +182,11 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
         !PrepareMarginStore(reader.margins, static_cast<std::uint32_t>(in.rowBytes), in.height,
                             margins.topRows, margins.bottomRows, margins.leftBytes,
                             margins.rightBytes))
-        return Fail("Memory allocation error");
+        return Fail("Memory allocation error - margin buffers");
 
     if (!destRows.Allocate(static_cast<std::size_t>(filterRows), g.outW))
-        return Fail("Memory allocation error");
+        return Fail(Format("Memory allocation error - %d output rows of %u bytes", filterRows,
+                           g.outW));
     std::uint8_t** sourceTables[1] = {nullptr};
 
     AreaDesc dest = WholeImageArea(g.outW, g.outH, destRows.tables());
@@ -199,10 +199,11 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
     SetSourceReader(&GetData);
     SetRandomReverse(setup.randomReverse);
     int status = 0;
-    if (!InitResampleFilter(dest, sourceRows, status)) return Fail("Data estimation error");
+    if (!InitResampleFilter(dest, sourceRows, status))
+        return Fail(WithFilterReason("Data estimation error"));
 
     workPath_ = workPath;
-    output_.reset(TIFFOpen(workPath.c_str(), "wm"));
+    output_.reset(OpenTiff(workPath, "wm"));
     if (!output_) return Fail(Format("WriteTIFF: Error opening %s for writing\n", workPath.c_str()));
     // Strip height of the working file. Bands are written as strips of `lineBuffers` rows. A
     // kept page is written row by row: straight into strips of `rowsPerStrip` rows when
@@ -240,7 +241,7 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
         dest.y = static_cast<std::int32_t>(y);
         dest.h = n;
         if (!DoFilterData(dest, status, sourceRows, first))
-            return Fail(Format("Filtering error offset %u", y));
+            return Fail(WithFilterReason(Format("Filtering error offset %u", y)));
         first = 0;
         if (!writer.WriteBand(destRows.rows(), n, y, reader.negative, workPath, &why))
             return Fail(why);
@@ -292,9 +293,14 @@ int ResampleRun::Run(const char* inputPath, char* outputPath, bool keepSize, boo
         std::string mergeError;
         const bool merged = MergeBackground(workPath, backgroundPath, mergePath, "",
                                             CompressionForSetting(setup.compression), &mergeError);
-        if (!merged || !fs::MoveFileReplace(mergePath, workPath)) {
+        if (merged && !fs::MoveFileReplace(mergePath, workPath, &why))
+            mergeError = Format("cannot move %s to %s: %s", mergePath.c_str(), workPath.c_str(),
+                                why.c_str());
+        if (!merged || !mergeError.empty()) {
             fs::DeleteFile(mergePath);
-            return Fail("Error merging background file");
+            // The specified text first, then why the merge failed.
+            return Fail("Error merging background file - " +
+                        (mergeError.empty() ? std::string("no reason given") : mergeError));
         }
     }
 
@@ -315,31 +321,20 @@ int RunResamleTIFF(const char* inputPath, char* outputPath, int keepSize, int ke
                    double topMargin, double bottomMargin, double leftMargin, double rightMargin,
                    char* errorText, ProgressCallback progress, int mergeBackground,
                    const char* backgroundPath) noexcept {
-    CopyToBuffer("", errorText, kErrorTextSize);
-    ProcessSetup().progress = progress;
-    if (inputPath == nullptr || outputPath == nullptr ||
-        (mergeBackground && backgroundPath == nullptr)) {
-        CopyToBuffer("Missing file name", errorText, kErrorTextSize);
-        return 0;
-    }
-    int result = 0;
-    std::string message;
-    try {
+    return RunExport(errorText, progress, [&](std::string& message) {
+        if (inputPath == nullptr || outputPath == nullptr ||
+            (mergeBackground && backgroundPath == nullptr)) {
+            message = "Missing file name";
+            return 0;
+        }
         ResampleRun run;
-        result = run.Run(inputPath, outputPath, keepSize != 0, keepResolution != 0, resolutionX,
-                         resolutionY, scaleX, scaleY, topMargin, bottomMargin, leftMargin,
-                         rightMargin, mergeBackground != 0, backgroundPath);
+        const int result = run.Run(inputPath, outputPath, keepSize != 0, keepResolution != 0,
+                                   resolutionX, resolutionY, scaleX, scaleY, topMargin,
+                                   bottomMargin, leftMargin, rightMargin, mergeBackground != 0,
+                                   backgroundPath);
         message = run.error();
-    } catch (const std::exception& e) {
-        result = 0;
-        message = Format("Unexpected error: %s", e.what());
-    } catch (...) {
-        result = 0;
-        message = "Unexpected error";
-    }
-    if (!result) ReportProgress(0);
-    CopyToBuffer(message, errorText, kErrorTextSize);
-    return result;
+        return result;
+    });
 }
 
 }  // namespace vestrel

@@ -11,6 +11,8 @@
 
 #include "engine/api/engine_log.h"
 #include "engine/api/engine_setup.h"
+#include "engine/api/export_call.h"
+#include "engine/pipeline/input_facts.h"
 #include "engine/tiff/copy_options.h"
 #include "engine/tiff/row_reader.h"
 #include "engine/tiff/tag_copy.h"
@@ -53,11 +55,6 @@ bool PlanRowDropping(std::uint32_t height, double scalePercent, RowDropPlan& pla
 }
 
 namespace {
-
-void ReportProgress(int percent) {
-    if (ProcessSetup().progress != nullptr)
-        ProcessSetup().progress(percent);
-}
 
 // The strip height asked of the output, before the library's rule for values below 1
 // (its default of about 8 KB per strip) is applied. -1 keeps the input's strip height.
@@ -123,16 +120,19 @@ bool SimpleResampleRun::Run(const std::string& inputPath, double scalePercent) {
 
     if (!input_.Open(inputPath, "rm"))
         return Fail(input_.Describe("cannot open the input"));
+    // The same checks of the input's tags as the other pipelines, before any allocation: a
+    // 1-bit black-and-white image (no palette, no colour) of a plausible size.
+    InputFacts facts;
+    if (!ReadInputFacts(input_.get(), facts, why))
+        return Fail(why);
     RowReader reader;
     if (!reader.Init(input_.get(), &why))
         return Fail("unsupported input: " + why);
     RowDropPlan plan;
     if (!PlanRowDropping(reader.height(), scalePercent, plan, &why))
         return Fail(why);
-    std::uint16_t photometric = PHOTOMETRIC_MINISWHITE;
-    TIFFGetFieldDefaulted(input_.get(), TIFFTAG_PHOTOMETRIC, &photometric);
     // The freed rows at the bottom are paper, whichever value the input uses for it.
-    const std::uint8_t white = photometric == PHOTOMETRIC_MINISBLACK ? 0xFF : 0x00;
+    const std::uint8_t white = facts.photometric == PHOTOMETRIC_MINISBLACK ? 0xFF : 0x00;
 
     outputCreated_ = true;
     if (!output_.Open(outputPath_, "wm"))
@@ -201,19 +201,15 @@ int RunSimpleResamleTIFF(const char* inputPath, const char* outputPath, int /*re
         EngineLog("ERROR: Simple resampling: missing file name");
         return 0;
     }
-    bool ok = false;
     std::string error;
-    try {
-        SimpleResampleRun run(outputPath);
-        ok = run.Run(inputPath, scalePercent);
-        error = run.error();
-    } catch (const std::exception& e) {
-        ok = false;
-        error = Format("unexpected error: %s", e.what());
-    } catch (...) {
-        ok = false;
-        error = "unexpected error";
-    }
+    const bool ok = RunGuarded(
+                        [&](std::string& message) {
+                            SimpleResampleRun run(outputPath);
+                            const bool done = run.Run(inputPath, scalePercent);
+                            message = run.error();
+                            return done ? 1 : 0;
+                        },
+                        error) != 0;
     if (!ok) {
         EngineLog("ERROR: Simple resampling of %s to %s failed: %s", inputPath, outputPath,
                   error.c_str());

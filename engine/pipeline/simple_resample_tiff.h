@@ -30,9 +30,10 @@ inline bool IsDroppedRow(const RowDropPlan& plan, std::uint32_t row) {
     return plan.dropEvery != 0 && row > 0 && row % plan.dropEvery == 0;
 }
 
-// Reads `inputPath` (1 bit, 1 sample per pixel, first image) and writes the reduced image to
-// `outputPath`, in strips of `rowsPerStrip` of the engine settings (-1: the input's strip
-// height), reporting progress through the stored progress function. 1 written, 0 failed; after
+// Reads `inputPath` (1 bit, 1 sample per pixel, black and white, first image, a plausible
+// plate: the checks of ReadInputFacts shared with the other pipelines) and writes the reduced
+// image to `outputPath`, in strips of `rowsPerStrip` of the engine settings (-1: the input's
+// strip height), reporting progress through the stored progress function. 1 written, 0 failed; after
 // a failure no file is left at `outputPath` (unless it names the input itself, which is refused
 // and left alone). The input is never modified. The two reserved arguments are ignored.
 // Failures are described in the engine log. Never throws.

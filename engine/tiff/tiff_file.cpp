@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "engine/tiff/tiff_open.h"
+
 namespace vestrel {
 
 namespace {
@@ -22,8 +24,12 @@ bool TiffFile::Open(const std::string& path, const char* mode) {
         return false;
     }
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &TiffFile::OnError, this);
-    tif_.reset(TIFFOpenExt(path.c_str(), mode, options.get()));
+    tif_.reset(OpenTiff(path, mode, options.get()));
     return tif_ != nullptr;
+}
+
+void TiffFile::Closer::operator()(TIFF* tif) const {
+    CloseTiff(tif);
 }
 
 std::string TiffFile::Describe(const std::string& what) const {

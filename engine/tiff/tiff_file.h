@@ -1,6 +1,7 @@
 // An open TIFF file that closes itself and remembers the last error the TIFF library
 // reported about it, so that a failure can be described to the caller and not only on the
 // process-wide diagnostics stream. The process-wide error handler still sees every message.
+// Its warnings are bounded (engine/tiff/tiff_open.h).
 #pragma once
 
 #include <tiffio.h>
@@ -45,7 +46,7 @@ class TiffFile {
 
   private:
     struct Closer {
-        void operator()(TIFF* tif) const { TIFFClose(tif); }
+        void operator()(TIFF* tif) const;
     };
     static int OnError(TIFF* tif, void* self, const char* module, const char* format,
                        std::va_list args);

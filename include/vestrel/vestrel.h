@@ -35,7 +35,8 @@ VESTREL_EXPORT void SetParams(int lineBuffers, int xReference, int yReference);
 
 /* Descreens, resamples and rescreens a 1-bit TIFF. Resolutions in dpi, scales in percent
  * (100 = unchanged), margins in millimetres. outputPath holds the final destination on
- * entry and the working file name on return (VESTREL_OUTPUT_PATH_SIZE bytes). */
+ * entry and the working file name on return (VESTREL_OUTPUT_PATH_SIZE bytes); errorText
+ * (VESTREL_ERROR_TEXT_SIZE bytes) receives the message. */
 VESTREL_EXPORT int ResamleTIFF(const char* inputPath, char* outputPath, int keepSize,
                                int keepResolution, double resolutionX, double resolutionY,
                                double scaleX, double scaleY, double topMargin,
@@ -47,7 +48,8 @@ VESTREL_EXPORT int ResamleTIFF(const char* inputPath, char* outputPath, int keep
 VESTREL_EXPORT int SimpleResamleTIFF(const char* inputPath, const char* outputPath,
                                      int reserved1, int reserved2, double scalePercent);
 
-/* Dot-gain correction of a 1-bit TIFF with the tone curve of separationName. */
+/* Dot-gain correction of a 1-bit TIFF with the tone curve of separationName. Buffers as
+ * for ResamleTIFF. */
 VESTREL_EXPORT int DotGainTIFF(const char* inputPath, const char* separationName,
                                char* outputPath, char* errorText, ProgressCallback progress);
 

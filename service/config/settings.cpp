@@ -12,6 +12,7 @@ namespace {
 
 constexpr const char* kSetup = "Setup";
 constexpr const char* kWindow = "Window";
+constexpr const char* kStatus = "Status";
 // The saved window rectangle is read with a larger buffer than the other keys.
 constexpr std::size_t kWindowBufferSize = 260;
 
@@ -60,6 +61,8 @@ std::vector<std::string> LoadSettings(const std::string& iniPath, const std::str
         ReadPresentKey(ini, kSetup, key.name, key, settings.service);
     for (const auto& key : WindowKeys())
         ReadPresentKey(ini, kWindow, key.name, key, settings.service.Window, kWindowBufferSize);
+    for (const auto& key : StatusKeys())
+        ReadPresentKey(ini, kStatus, key.name, key, settings.service.Status);
 
     // The spooler table has room for MaxSpoolers records; a larger count is cut down so
     // that no record beyond the table is ever touched.
@@ -98,14 +101,17 @@ bool SaveSettings(const std::string& iniPath, const Settings& settings) {
 std::string SettingsAsIniText(const Settings& settings) {
     std::string out = "[Setup]\n";
     for (const auto& key : ServiceKeys())
-        out += std::string(key.name) + "=" + KeyText(key, settings.service) + "\n";
+        out += std::string(key.name) + "=" + ShownKeyText(key, settings.service) + "\n";
     for (int n = 1; n <= SpoolerCount(settings.service); ++n) {
         for (const auto& key : SpoolerKeys())
-            out += NumberedKey(key.name, n) + "=" + KeyText(key, settings.Spooler(n)) + "\n";
+            out += NumberedKey(key.name, n) + "=" + ShownKeyText(key, settings.Spooler(n)) + "\n";
     }
     out += "\n[Window]\n";
     for (const auto& key : WindowKeys())
-        out += std::string(key.name) + "=" + KeyText(key, settings.service.Window) + "\n";
+        out += std::string(key.name) + "=" + ShownKeyText(key, settings.service.Window) + "\n";
+    out += "\n[Status]\n";
+    for (const auto& key : StatusKeys())
+        out += std::string(key.name) + "=" + ShownKeyText(key, settings.service.Status) + "\n";
     return out;
 }
 

@@ -60,6 +60,12 @@ struct WindowPlacement {
     int Bottom = -1;
 };
 
+// Section "Status": the read-only status endpoint (status page, metrics, JSON).
+struct StatusEndpointSettings {
+    int Port = 0;                       // TCP port; 0 turns the endpoint off
+    std::string Address = "127.0.0.1";  // numeric IPv4 or IPv6 address to listen on
+};
+
 struct ServiceSettings {
     int NumberOfSpoolers = 1;
     int PollTime = 2;       // seconds
@@ -112,6 +118,7 @@ struct ServiceSettings {
     int ExternalStatusFail = 7;
     int UpdateImagingErorStatus = 1;
     WindowPlacement Window;
+    StatusEndpointSettings Status;
 };
 
 // The whole configuration as held in memory.
@@ -144,8 +151,9 @@ std::vector<std::string> LoadSettings(const std::string& iniPath, const std::str
 bool SaveSettings(const std::string& iniPath, const Settings& settings);
 
 // Every key with its value in its written-back form, as ini text: section [Setup] with the
-// global keys and the numbered keys of spoolers 1..NumberOfSpoolers, then section [Window].
-// Keys that SaveSettings does not write are included. Lines end in "\n".
+// global keys and the numbered keys of spoolers 1..NumberOfSpoolers, then sections [Window]
+// and [Status]. Keys that SaveSettings does not write are included. The database password
+// is shown as "********" when one is set (the file keeps it). Lines end in "\n".
 std::string SettingsAsIniText(const Settings& settings);
 
 // The process-wide configuration, filled at start-up.

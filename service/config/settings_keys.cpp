@@ -8,6 +8,7 @@ namespace {
 using S = ServiceSettings;
 using P = SpoolerSettings;
 using W = WindowPlacement;
+using E = StatusEndpointSettings;
 }  // namespace
 
 const std::vector<KeyDef<ServiceSettings>>& ServiceKeys() {
@@ -45,7 +46,7 @@ const std::vector<KeyDef<ServiceSettings>>& ServiceKeys() {
         {"LogToDatabase", &S::LogToDatabase, WriteForm::Flag},
         {"DSN", &S::DSN, WriteForm::Text},
         {"DSNuser", &S::DSNuser, WriteForm::Text},
-        {"DSNpw", &S::DSNpw, WriteForm::Text},
+        {"DSNpw", &S::DSNpw, WriteForm::Text, true},
         {"KeepConnection", &S::KeepConnection, WriteForm::Flag},
         {"LocationName", &S::LocationName, WriteForm::Text},
         {"ProcessText", &S::ProcessText, WriteForm::Text},
@@ -120,6 +121,14 @@ const std::vector<KeyDef<WindowPlacement>>& WindowKeys() {
     return keys;
 }
 
+const std::vector<KeyDef<StatusEndpointSettings>>& StatusKeys() {
+    static const std::vector<KeyDef<E>> keys = {
+        {"Port", &E::Port, WriteForm::NotWritten},
+        {"Address", &E::Address, WriteForm::NotWritten},
+    };
+    return keys;
+}
+
 template <class Record>
 void ReadKey(const KeyDef<Record>& key, const std::string& value, Record& record) {
     std::visit(
@@ -153,11 +162,23 @@ std::string KeyText(const KeyDef<Record>& key, const Record& record) {
         key.field);
 }
 
+template <class Record>
+std::string ShownKeyText(const KeyDef<Record>& key, const Record& record) {
+    std::string text = KeyText(key, record);
+    return key.secret && !text.empty() ? "********" : text;
+}
+
 template void ReadKey(const KeyDef<S>&, const std::string&, S&);
 template void ReadKey(const KeyDef<P>&, const std::string&, P&);
 template void ReadKey(const KeyDef<W>&, const std::string&, W&);
+template void ReadKey(const KeyDef<E>&, const std::string&, E&);
 template std::string KeyText(const KeyDef<S>&, const S&);
 template std::string KeyText(const KeyDef<P>&, const P&);
 template std::string KeyText(const KeyDef<W>&, const W&);
+template std::string ShownKeyText(const KeyDef<S>&, const S&);
+template std::string ShownKeyText(const KeyDef<P>&, const P&);
+template std::string ShownKeyText(const KeyDef<W>&, const W&);
+template std::string KeyText(const KeyDef<E>&, const E&);
+template std::string ShownKeyText(const KeyDef<E>&, const E&);
 
 }  // namespace plexivar

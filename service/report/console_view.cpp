@@ -36,7 +36,15 @@ void ConsoleView::ShowJobRow(const StatusListUpdate& update) {
 }
 
 void ConsoleView::ShowErrorLine(const std::string& text) {
-    if (!text.empty()) Print(out_, kError, "Error: " + text);
+    if (text.empty()) return;
+    {
+        std::lock_guard lock(mutex_);
+        const auto now = std::chrono::steady_clock::now();
+        if (text == lastError_ && now - lastErrorTime_ < kErrorRepeatInterval) return;
+        lastError_ = text;
+        lastErrorTime_ = now;
+    }
+    Print(out_, kError, "Error: " + text);
 }
 
 void ConsoleView::ShowStatusText(const std::string& text) {

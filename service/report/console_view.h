@@ -4,9 +4,12 @@
 // priority ("<3>" errors, "<4>" warnings, "<6>" the rest).
 //
 // The periodic texts of the poll wait ("Searching <folder>..") and the progress bar are
-// left out unless `verbose`: a plant's journal would otherwise get a line every second.
+// left out unless `verbose`: a plant's journal would otherwise get a line every second. For
+// the same reason an error line that repeats (a folder that stays unreachable is reported
+// at every reconnect pass) is printed again only after kErrorRepeatInterval.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -30,6 +33,8 @@ public:
     // The text of a job row as printed (without the priority prefix).
     static std::string JobLine(const StatusRow& row);
 
+    static constexpr std::chrono::minutes kErrorRepeatInterval{10};
+
 private:
     enum Priority { kError = 3, kWarning = 4, kInfo = 6 };
     void Print(std::FILE* stream, Priority priority, const std::string& text);
@@ -40,7 +45,9 @@ private:
     bool verbose_;
     std::mutex mutex_;
     std::string lastStatus_;
-    int lastPercent_ = -1;
+    std::string lastError_;
+    std::chrono::steady_clock::time_point lastErrorTime_{};
+    int lastPercent_ = -10;  // no ten shown yet
 };
 
 }  // namespace plexivar

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <mutex>
 
+#include "platform/append_line.h"
 #include "platform/c_locale.h"
 #include "platform/file_ops.h"
 #include "platform/local_time.h"
@@ -26,17 +27,7 @@ std::mutex& WriterMutex() {
 void AppendToFile(const std::string& path, const std::string& text) {
     const std::string resolved = platform::ResolvePath(platform::ProgramDirectory(), path);
     std::lock_guard lock(WriterMutex());
-    platform::UniqueFd fd(::open(resolved.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-    if (!fd) return;
-    const char* data = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd.get(), data, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        data += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    platform::AppendLine(resolved, text);
 }
 
 void CutTo(std::string& text, std::size_t limit) {

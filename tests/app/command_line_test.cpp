@@ -43,12 +43,14 @@ TEST(CommandLine, PrintSettingsInAnEmptyFolderShowsTheDefaultsAndWritesNothing) 
          {"NumberOfSpoolers=1", "InputFolder1=" + dir.File("input1"), "PollTime=2",
           "StableTime=1000", "ResolutionX1=1270.000000", "DSN=OV", "UpdateImagingErorStatus=1"})
         EXPECT_NE(r.out.find("\n" + line + "\n"), std::string::npos) << line;
+    EXPECT_NE(r.out.find("\nDSNpw=********\n"), std::string::npos);  // the default password
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
-TEST(CommandLine, PrintSettingsShowsTheFileAndWarnsAboutTooManySpoolers) {
+TEST(CommandLine, PrintSettingsShowsTheFileHidesThePasswordAndWarnsAboutTooManySpoolers) {
     TempDir dir;
-    dir.Write("plexivar.ini", "[Setup]\r\nNumberOfSpoolers=13\r\nInputFolder13=/x\r\n");
+    dir.Write("plexivar.ini",
+              "[Setup]\r\nNumberOfSpoolers=13\r\nInputFolder13=/x\r\nDSNpw=s3cret\r\n");
     const std::string before = TempDir::Read(dir.File("plexivar.ini"));
     ScopedCurrentDir cd(dir.path());
     const Result r = RunPlexivar({"--print-settings"});
@@ -56,6 +58,8 @@ TEST(CommandLine, PrintSettingsShowsTheFileAndWarnsAboutTooManySpoolers) {
     EXPECT_NE(r.out.find("\nInputFolder12="), std::string::npos);
     EXPECT_EQ(r.out.find("InputFolder13"), std::string::npos);
     EXPECT_NE(r.err.find("WARNING: NumberOfSpoolers 13"), std::string::npos);
+    EXPECT_NE(r.out.find("\nDSNpw=********\n"), std::string::npos);
+    EXPECT_EQ(r.out.find("s3cret"), std::string::npos);
     EXPECT_EQ(TempDir::Read(dir.File("plexivar.ini")), before);
 }
 

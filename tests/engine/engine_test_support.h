@@ -62,7 +62,7 @@ protected:
 
     plexivar::testing::TempDir dir_;
     std::array<char, VESTREL_OUTPUT_PATH_SIZE> outputPath_{};
-    std::array<char, kErrorTextSize> errorText_{};
+    std::array<char, VESTREL_ERROR_TEXT_SIZE> errorText_{};
 };
 
 }  // namespace vestrel::testing

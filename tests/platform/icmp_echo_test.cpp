@@ -120,8 +120,10 @@ TEST(ClassifyEchoDatagram, ErrorMessageQuotingOurRequestFails) {
 }
 
 TEST(PingHost, LoopbackAnswers) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "raw ICMP sockets need root (CAP_NET_RAW)";
+    // Refused without CAP_NET_RAW in this network namespace, also to a root whose user
+    // namespace does not own it (an unprivileged container).
+    if (!UniqueFd(::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP)))
+        GTEST_SKIP() << "raw ICMP sockets are refused here (they need CAP_NET_RAW)";
     PingOptions options;
     options.host = "127.0.0.1";
     options.sockets = EchoSockets::RawOnly;
@@ -155,16 +157,13 @@ TEST(PingHost, UnresolvableNameFailsWithoutSending) {
 }
 
 TEST(PingHost, DatagramSocketWhereRawSocketsAreRefused) {
-    const std::string why = testing::NamespaceTestsUnavailable();
-    if (!why.empty())
-        GTEST_SKIP() << why;
-    testing::NetworkNamespace ns(false);
-    ASSERT_TRUE(ns.ok()) << ns.error();
-    // Unprivileged ICMP sockets are allowed for group 0 in this namespace only.
-    ASSERT_TRUE(ns.Sysctl("net/ipv4/ping_group_range", "0 0"));
+    const testing::TestNetwork net(false);
+    PLEXIVAR_REQUIRE_TEST_NETWORK(net);
+    // Unprivileged ICMP sockets are allowed for group 0 in the client namespace only.
+    ASSERT_TRUE(net.ClientSysctl("net/ipv4/ping_group_range", "0 0"));
     bool ok = false;
     PingResult result;
-    ASSERT_TRUE(ns.RunInside([&] {
+    ASSERT_TRUE(net.RunInClient([&] {
         PingOptions options;
         options.host = "127.0.0.1";
         options.sockets = EchoSockets::DatagramOnly;
@@ -175,41 +174,47 @@ TEST(PingHost, DatagramSocketWhereRawSocketsAreRefused) {
 }
 
 TEST(PingHost, NamespaceHostAnswersThroughVeth) {
-    const std::string why = testing::NamespaceTestsUnavailable();
-    if (!why.empty())
-        GTEST_SKIP() << why;
-    testing::NetworkNamespace ns(false);
-    ASSERT_TRUE(ns.ok()) << ns.error();
+    const testing::TestNetwork net(false);
+    PLEXIVAR_REQUIRE_TEST_NETWORK(net);
     PingOptions options;
-    options.host = ns.address();
+    options.host = net.address();
     PingResult result;
-    EXPECT_TRUE(PingHost(options, &result)) << result.error;
+    bool ok = false;
+    ASSERT_TRUE(net.RunInClient([&] { ok = PingHost(options, &result); }));
+    EXPECT_TRUE(ok) << result.error;
+    EXPECT_EQ(result.address, net.address());
 }
 
 TEST(PingHost, SilentHostTimesOutAfterOneSecond) {
-    const std::string why = testing::NamespaceTestsUnavailable();
-    if (!why.empty())
-        GTEST_SKIP() << why;
-    testing::NetworkNamespace ns(true);
-    ASSERT_TRUE(ns.ok()) << ns.error();
+    const testing::TestNetwork net(true);
+    PLEXIVAR_REQUIRE_TEST_NETWORK(net);
     PingOptions options;
-    options.host = ns.address();
+    options.host = net.address();
     PingResult result;
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(PingHost(options, &result));
-    const auto ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    bool ok = true;
+    double ms = 0;
+    ASSERT_TRUE(net.RunInClient([&] {
+        const auto start = std::chrono::steady_clock::now();
+        ok = PingHost(options, &result);
+        ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                 .count();
+    }));
+    EXPECT_FALSE(ok);
     EXPECT_GE(ms, 990.0);
     EXPECT_LT(ms, 1000.0 * kMaxEchoWaitTimeouts + 500.0);
     EXPECT_NE(result.error.find("No echo reply"), std::string::npos) << result.error;
 }
 
-// Sends echo requests with a foreign identifier to 127.0.0.1 every `periodMs` until
-// destroyed. A raw ICMP socket of this process sees them (and their replies), so they
-// exercise the restart of the wait.
+// Sends echo requests with a foreign identifier to 127.0.0.1 of the client namespace every
+// `periodMs` until destroyed. A raw ICMP socket there sees them (and their replies), so
+// they exercise the restart of the wait.
 class LoopbackNoise {
   public:
-    explicit LoopbackNoise(int periodMs) : thread_([this, periodMs] { Run(periodMs); }) {}
+    LoopbackNoise(const testing::TestNetwork& net, int periodMs)
+        : thread_([this, &net, periodMs] {
+              if (net.EnterClient())
+                  Run(periodMs);
+          }) {}
     ~LoopbackNoise() {
         stop_ = true;
         thread_.join();
@@ -236,50 +241,50 @@ class LoopbackNoise {
     std::thread thread_;
 };
 
-double PingMs(const PingOptions& options, PingResult& result) {
-    const auto start = std::chrono::steady_clock::now();
-    PingHost(options, &result);
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
+// Milliseconds one ping from the client namespace takes; -1 when it could not be sent
+// from there.
+double PingMs(const testing::TestNetwork& net, const PingOptions& options, PingResult& result) {
+    double ms = -1;
+    net.RunInClient([&] {
+        const auto start = std::chrono::steady_clock::now();
+        PingHost(options, &result);
+        ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                 .count();
+    });
+    return ms;
 }
 
 TEST(PingHost, ForeignTrafficRestartsTheWaitUpToItsBound) {
-    const std::string why = testing::NamespaceTestsUnavailable();
-    if (!why.empty())
-        GTEST_SKIP() << why;
-    testing::NetworkNamespace ns(true);
-    ASSERT_TRUE(ns.ok()) << ns.error();
+    const testing::TestNetwork net(true);
+    PLEXIVAR_REQUIRE_TEST_NETWORK(net);
     PingOptions options;
-    options.host = ns.address();
+    options.host = net.address();
     options.timeoutMs = 300;
     options.sockets = EchoSockets::RawOnly;
     options.maxWaitTimeouts = 4;
     PingResult result;
     {
         // Traffic every 50 ms never lets a 300 ms wait run out: only the bound ends it.
-        LoopbackNoise noise(50);
-        const double ms = PingMs(options, result);
+        LoopbackNoise noise(net, 50);
+        const double ms = PingMs(net, options, result);
         EXPECT_GE(ms, 4 * 300.0 - 10.0);
         EXPECT_LT(ms, 4 * 300.0 + 500.0);
     }
     EXPECT_NE(result.error.find("No echo reply"), std::string::npos) << result.error;
     // Without traffic one wait of 300 ms.
-    const double quiet = PingMs(options, result);
+    const double quiet = PingMs(net, options, result);
     EXPECT_GE(quiet, 290.0);
     EXPECT_LT(quiet, 4 * 300.0 - 10.0);
 }
 
 TEST(PingHost, RefusedSocketsFailThePing) {
-    const std::string why = testing::NamespaceTestsUnavailable();
-    if (!why.empty())
-        GTEST_SKIP() << why;
-    testing::NetworkNamespace ns(false);
-    ASSERT_TRUE(ns.ok()) << ns.error();
+    const testing::TestNetwork net(false);
+    PLEXIVAR_REQUIRE_TEST_NETWORK(net);
     // ping_group_range "1 0" (empty) refuses datagram sockets to everyone.
-    ASSERT_TRUE(ns.Sysctl("net/ipv4/ping_group_range", "1 0"));
+    ASSERT_TRUE(net.ClientSysctl("net/ipv4/ping_group_range", "1 0"));
     bool ok = true;
     PingResult result;
-    ASSERT_TRUE(ns.RunInside([&] {
+    ASSERT_TRUE(net.RunInClient([&] {
         PingOptions options;
         options.host = "127.0.0.1";
         options.sockets = EchoSockets::DatagramOnly;

@@ -1,10 +1,15 @@
-// A throw-away network namespace with one host reachable from this process through a
-// veth pair, for tests that really send ICMP echo requests. Echo requests go only to
-// loopback or to such a namespace host, never to any other address.
+// A throw-away network for tests that really send ICMP echo requests: two network
+// namespaces joined by a veth pair. The code under test runs on a thread that has entered
+// the "client" namespace and reaches one host, address(), in the "server" namespace. Both
+// ends of the pair are created inside the namespaces, so the namespace of the test process
+// (the machine's own interfaces, addresses and routes) is never touched, and every echo
+// request stays inside the test network or on its loopback.
 //
-// Needs root (CAP_NET_ADMIN, CAP_SYS_ADMIN) and the `ip` tool. Names carry the process id
-// and a counter, so parallel test processes do not collide; the namespace and the veth
-// pair are removed when the object goes out of scope, also after a failed setup.
+// Needs root (CAP_NET_ADMIN, CAP_SYS_ADMIN) and the `ip` tool. Where namespaces cannot be
+// created (no privileges, an unprivileged container where `ip netns add` fails), tests skip
+// and say why: PLEXIVAR_REQUIRE_TEST_NETWORK. Names carry the process id and a counter, so
+// parallel test processes do not collide; the namespaces, and with them the pair, are
+// removed when the object goes out of scope, also after a failed setup.
 #pragma once
 
 #include <fcntl.h>
@@ -14,10 +19,10 @@
 
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace plexivar::testing {
 
@@ -35,88 +40,97 @@ inline bool RunShell(const std::string& command, std::string* output = nullptr) 
     return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Why namespace tests cannot run here, or "" when they can.
-inline std::string NamespaceTestsUnavailable() {
-    if (::geteuid() != 0)
-        return "network namespace tests need root (CAP_NET_ADMIN); run as root";
-    if (!RunShell("command -v ip"))
-        return "the ip tool (iproute2) is not installed";
-    return {};
-}
-
-class NetworkNamespace {
+class TestNetwork {
   public:
-    // `ignoreEcho`: the namespace host drops every echo request (icmp_echo_ignore_all=1).
-    explicit NetworkNamespace(bool ignoreEcho) {
+    // `ignoreEcho`: the server drops every echo request (icmp_echo_ignore_all=1).
+    explicit TestNetwork(bool ignoreEcho) {
         static std::atomic<int> counter{0};
-        const int n = counter++;
-        const std::string id = std::to_string(::getpid()) + "x" + std::to_string(n);
-        name_ = "plxns" + id;
-        hostSide_ = "pxa" + id;
-        const std::string inside = "pxb" + id;
-        // One /30 of the benchmarking range 198.18.0.0/15 per namespace: four per process,
-        // processes told apart by their id.
-        const unsigned index =
-            (static_cast<unsigned>(::getpid()) % 8192u) * 4u + static_cast<unsigned>(n) % 4u;
-        const unsigned base = index * 4u;
-        const std::string prefix = "198." + std::to_string(18 + base / 65536) + "." +
-                                   std::to_string((base / 256) % 256) + ".";
-        const std::string hostAddress = prefix + std::to_string(base % 256 + 1);
-        address_ = prefix + std::to_string(base % 256 + 2);
-
-        const std::string exec = "ip netns exec " + name_ + " ";
-        const std::string steps[] = {
-            "ip netns add " + name_,
-            "ip link add " + hostSide_ + " type veth peer name " + inside,
-            "ip link set " + inside + " netns " + name_,
-            "ip addr add " + hostAddress + "/30 dev " + hostSide_,
-            "ip link set " + hostSide_ + " up",
-            exec + "ip addr add " + address_ + "/30 dev " + inside,
-            exec + "ip link set " + inside + " up",
-            exec + "ip link set lo up",
-            exec + SysctlCommand("net/ipv4/icmp_echo_ignore_all", ignoreEcho ? "1" : "0"),
+        const std::string id = std::to_string(::getpid()) + "x" + std::to_string(counter++);
+        client_ = "plxc" + id;
+        server_ = "plxs" + id;
+        if (::geteuid() != 0) {
+            unavailable_ = "network namespace tests need root (CAP_NET_ADMIN, CAP_SYS_ADMIN)";
+            return;
+        }
+        if (!RunShell("command -v ip")) {
+            unavailable_ = "the ip tool (iproute2) is not installed";
+            return;
+        }
+        // The namespaces are private, so the addresses need not differ between processes.
+        const std::string inClient = "ip -n " + client_ + " ";
+        const std::string inServer = "ip -n " + server_ + " ";
+        // What this machine may refuse: the namespaces and the pair between them.
+        const std::vector<std::string> create = {
+            "ip netns add " + client_,
+            "ip netns add " + server_,
+            inClient + "link add pxc type veth peer name pxs netns " + server_,
         };
-        for (const auto& step : steps) {
+        // What must then work.
+        const std::vector<std::string> configure = {
+            inClient + "link set lo up",
+            inClient + "addr add 198.18.0.1/30 dev pxc",
+            inClient + "link set pxc up",
+            inServer + "link set lo up",
+            inServer + "addr add " + kServerAddress + "/30 dev pxs",
+            inServer + "link set pxs up",
+            "ip netns exec " + server_ + " " +
+                SysctlCommand("net/ipv4/icmp_echo_ignore_all", ignoreEcho ? "1" : "0"),
+        };
+        for (const auto& step : create) {
+            std::string output;
+            if (!RunShell(step, &output)) {
+                unavailable_ = "network namespaces cannot be created here (" + step + ": " +
+                               output.substr(0, output.find_last_not_of(" \n") + 1) + ")";
+                return;
+            }
+        }
+        for (const auto& step : configure) {
             std::string output;
             if (!RunShell(step, &output)) {
                 error_ = step + ": " + output;
                 return;
             }
         }
-        ok_ = true;
     }
 
-    ~NetworkNamespace() {
-        // Removing the namespace removes the veth end inside it and so the whole pair; the
-        // link delete covers a setup that failed before the move.
-        RunShell("ip netns del " + name_);
-        RunShell("ip link del " + hostSide_);
+    ~TestNetwork() {
+        // Removing a namespace removes the veth end inside it and so the whole pair.
+        RunShell("ip netns del " + client_);
+        RunShell("ip netns del " + server_);
     }
 
-    NetworkNamespace(const NetworkNamespace&) = delete;
-    NetworkNamespace& operator=(const NetworkNamespace&) = delete;
+    TestNetwork(const TestNetwork&) = delete;
+    TestNetwork& operator=(const TestNetwork&) = delete;
 
-    bool ok() const { return ok_; }
+    // Why this machine cannot have a test network ("" when it can).
+    const std::string& unavailable() const { return unavailable_; }
+    // A setup step that failed although the namespaces could be created ("" when none).
     const std::string& error() const { return error_; }
-    const std::string& name() const { return name_; }
-    // Address of the host inside the namespace.
-    const std::string& address() const { return address_; }
+    // Address of the server host, as seen from the client namespace.
+    std::string address() const { return kServerAddress; }
 
-    // Sets a network sysctl inside the namespace, e.g. ("net/ipv4/ping_group_range", "0 0").
-    bool Sysctl(const std::string& key, const std::string& value) const {
-        return RunShell("ip netns exec " + name_ + " " + SysctlCommand(key, value));
+    // Sets a network sysctl of the client namespace, e.g. ("net/ipv4/ping_group_range", "0 0").
+    bool ClientSysctl(const std::string& key, const std::string& value) const {
+        return RunShell("ip netns exec " + client_ + " " + SysctlCommand(key, value));
     }
 
-    // Runs `work` on a thread that has entered the namespace (a network namespace is per
-    // thread), and waits for it. False when the thread could not enter it.
-    bool RunInside(const std::function<void()>& work) const {
+    // Moves the calling thread into the client namespace (a network namespace is per
+    // thread); for good, so only on threads made for it.
+    bool EnterClient() const {
+        const int fd = ::open(("/run/netns/" + client_).c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool entered = ::setns(fd, CLONE_NEWNET) == 0;
+        ::close(fd);
+        return entered;
+    }
+
+    // Runs `work` on a thread inside the client namespace and waits for it. False when the
+    // thread could not enter it.
+    bool RunInClient(const std::function<void()>& work) const {
         bool entered = false;
         std::thread thread([&] {
-            const int fd = ::open(("/run/netns/" + name_).c_str(), O_RDONLY | O_CLOEXEC);
-            if (fd < 0)
-                return;
-            entered = ::setns(fd, CLONE_NEWNET) == 0;
-            ::close(fd);
+            entered = EnterClient();
             if (entered)
                 work();
         });
@@ -125,16 +139,26 @@ class NetworkNamespace {
     }
 
   private:
+    static constexpr const char* kServerAddress = "198.18.0.2";
+
     // Written through /proc/sys, which shows the namespace of the writer; no sysctl tool needed.
     static std::string SysctlCommand(const std::string& key, const std::string& value) {
         return "sh -c 'echo " + value + " > /proc/sys/" + key + "'";
     }
 
-    std::string name_;
-    std::string hostSide_;
-    std::string address_;
+    std::string client_;
+    std::string server_;
+    std::string unavailable_;
     std::string error_;
-    bool ok_ = false;
 };
 
 }  // namespace plexivar::testing
+
+// Skips the test, saying why, when this machine cannot have a test network, and fails it
+// when one could be created but not set up.
+#define PLEXIVAR_REQUIRE_TEST_NETWORK(net)                   \
+    do {                                                     \
+        if (!(net).unavailable().empty())                    \
+            GTEST_SKIP() << (net).unavailable();             \
+        ASSERT_TRUE((net).error().empty()) << (net).error(); \
+    } while (0)

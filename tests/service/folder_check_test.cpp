@@ -88,16 +88,18 @@ TEST(CheckFolder, UnresolvableHostGivesFalseWithoutTouchingTheFolder) {
 }
 
 TEST(CheckFolder, SilentServerGivesFalseAfterOneSecond) {
-    const std::string why = testing::NamespaceTestsUnavailable();
-    if (!why.empty())
-        GTEST_SKIP() << why;
-    testing::NetworkNamespace ns(true);
-    ASSERT_TRUE(ns.ok()) << ns.error();
+    const testing::TestNetwork net(true);
+    PLEXIVAR_REQUIRE_TEST_NETWORK(net);
     FolderCheckReport report;
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(CheckFolder("//" + ns.address() + "/plates/in", false, &report));
-    const auto ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    bool usable = true;
+    double ms = 0;
+    ASSERT_TRUE(net.RunInClient([&] {
+        const auto start = std::chrono::steady_clock::now();
+        usable = CheckFolder("//" + net.address() + "/plates/in", false, &report);
+        ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                 .count();
+    }));
+    EXPECT_FALSE(usable);
     EXPECT_GE(ms, 990.0);
     EXPECT_LT(ms, 11000.0);
     EXPECT_TRUE(report.pinged);
@@ -106,13 +108,13 @@ TEST(CheckFolder, SilentServerGivesFalseAfterOneSecond) {
 }
 
 TEST(CheckFolder, AnsweringServerWithMissingShareGivesFalse) {
-    const std::string why = testing::NamespaceTestsUnavailable();
-    if (!why.empty())
-        GTEST_SKIP() << why;
-    testing::NetworkNamespace ns(false);
-    ASSERT_TRUE(ns.ok()) << ns.error();
+    const testing::TestNetwork net(false);
+    PLEXIVAR_REQUIRE_TEST_NETWORK(net);
     FolderCheckReport report;
-    EXPECT_FALSE(CheckFolder("//" + ns.address() + "/plates/in", false, &report));
+    bool usable = true;
+    ASSERT_TRUE(net.RunInClient(
+        [&] { usable = CheckFolder("//" + net.address() + "/plates/in", false, &report); }));
+    EXPECT_FALSE(usable);
     EXPECT_TRUE(report.pingSucceeded) << report.error;
     EXPECT_TRUE(report.folderTested);
     EXPECT_LT(report.roundTripMs, 1000.0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -60,10 +61,92 @@ TEST(ReadImageDescription, RefusesWhatIsNoTiff) {
     EXPECT_FALSE(ReadImageDescription(dir.path(), description, &error));
 }
 
-TEST(ReadImageDescription, DamagedFixtureDoesNotCrash) {
+// A little-endian TIFF made by hand: the header, one directory at offset 8 with `entries`
+// (tag, type, count, value or offset), then `tail`.
+struct Entry {
+    std::uint16_t tag, type;
+    std::uint32_t count, value;
+};
+std::string HandMadeTiff(const std::vector<Entry>& entries, const std::string& tail) {
+    std::string bytes("II*\0", 4);
+    const auto put = [&bytes](std::uint32_t v, int size) {
+        for (int i = 0; i < size; ++i) bytes.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    };
+    put(8, 4);
+    put(static_cast<std::uint32_t>(entries.size()), 2);
+    for (const Entry& e : entries) {
+        put(e.tag, 2);
+        put(e.type, 2);
+        put(e.count, 4);
+        put(e.value, 4);
+    }
+    put(0, 4);  // no further directory
+    return bytes + tail;
+}
+
+// A 16 x 4 uncompressed image whose description (15 bytes with its NUL) and strip
+// (8 bytes) lie at the given offsets.
+std::string DamagedTiff(std::uint32_t descriptionAt, std::uint32_t stripAt,
+                        const std::string& tail) {
+    return HandMadeTiff({{256, 3, 1, 16},
+                         {257, 3, 1, 4},
+                         {258, 3, 1, 1},
+                         {259, 3, 1, 1},
+                         {262, 3, 1, 0},
+                         {270, 2, 15, descriptionAt},
+                         {273, 4, 1, stripAt},
+                         {278, 3, 1, 4},
+                         {279, 4, 1, 8}},
+                        tail);
+}
+
+TEST(ReadImageDescription, DamagedFiles) {
+    const std::string text = "M;98.5;101.2;3";
+    const std::uint32_t end = 8 + 2 + 9 * 12 + 4;  // first byte after the directory
+    const std::string whole = DamagedTiff(end, end + 15, text + '\0' + std::string(8, '\0'));
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool ok;
+        std::string description;
+        const char* error;  // part of the reason when !ok
+    };
+    const Case cases[] = {
+        {"intact", whole, true, text, ""},
+        // Only the directory is read: lost pixel data do not hide the description.
+        {"strip beyond the end", DamagedTiff(end, 1 << 20, text + '\0'), true, text, ""},
+        {"strip cut", whole.substr(0, whole.size() - 4), true, text, ""},
+        // libtiff drops a tag it cannot read: the file counts as one without a description.
+        {"description beyond the end", DamagedTiff(1 << 20, end, std::string(8, '\0')), true, "",
+         ""},
+        {"description cut", DamagedTiff(end, 8, text.substr(0, 5)), true, "", ""},
+        {"directory cut", whole.substr(0, 40), false, "", "Can not read TIFF directory"},
+        {"no directory", std::string("II*\0\0\0\0\0", 8), false, "", ""},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        std::string description = "stale";
+        std::string error;
+        const bool ok =
+            ReadImageDescription(dir.Write("damaged.tif", c.bytes), description, &error);
+        EXPECT_EQ(ok, c.ok) << c.what << ": " << error;
+        EXPECT_EQ(description, c.description) << c.what;
+        if (!c.ok) {
+            EXPECT_FALSE(error.empty()) << c.what;
+            EXPECT_NE(error.find(c.error), std::string::npos) << c.what << ": " << error;
+        }
+    }
+}
+
+TEST(ReadImageDescription, DamagedFixtures) {
     PLEXIVAR_REQUIRE_FIXTURES();
-    std::string description;
-    ReadImageDescription(testing::FixturePath("var-truncated-g4.tif"), description);
+    // Cut inside its strip data; the directory at the start is intact and has no description.
+    std::string description = "stale";
+    std::string error;
+    EXPECT_TRUE(
+        ReadImageDescription(testing::FixturePath("var-truncated-g4.tif"), description, &error))
+        << error;
+    EXPECT_EQ(description, "");
     EXPECT_TRUE(ReadImageDescription(testing::FixturePath("var-multipage-3.tif"), description));
 }
 

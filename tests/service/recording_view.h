@@ -2,6 +2,7 @@
 // spooler thread while a test thread reads it.
 #pragma once
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ public:
     void ShowProgress(int percent, const std::string& caption) override {
         std::lock_guard lock(mutex_);
         lastPercent_ = percent;
+        if (caption.empty()) maxEnginePercent_ = std::max(maxEnginePercent_, percent);
         if (captions_.empty() || captions_.back() != caption) captions_.push_back(caption);
     }
     void ShowSpoolerImage(int index, int image) override {
@@ -40,6 +42,11 @@ public:
     int lastPercent() const {
         std::lock_guard lock(mutex_);
         return lastPercent_;
+    }
+    // The highest percentage shown without a caption (the engine's progress).
+    int maxEnginePercent() const {
+        std::lock_guard lock(mutex_);
+        return maxEnginePercent_;
     }
     // Whether a status text containing `part` was shown.
     bool SawStatus(const std::string& part) const {
@@ -63,6 +70,7 @@ private:
     std::vector<StatusListUpdate> updates_;
     std::vector<std::string> errors_, statusTexts_, captions_, images_, runStates_, messages_;
     int lastPercent_ = 0;
+    int maxEnginePercent_ = 0;
 };
 
 }  // namespace plexivar::testing

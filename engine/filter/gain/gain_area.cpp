@@ -12,7 +12,7 @@ namespace vestrel {
 bool FilterAreaLocked(CommonFilterState& cs, GainFilterState& gs, const AreaDesc& dest,
                       SourceRowSet& rows, int first) {
     if (!gs.ready) {
-        FilterLog("FilterArea: filter not set up\n");
+        FilterError("FilterArea: filter not set up\n");
         return false;
     }
     // The output has the source's geometry: a band must lie inside the source rows and have
@@ -20,7 +20,7 @@ bool FilterAreaLocked(CommonFilterState& cs, GainFilterState& gs, const AreaDesc
     if (dest.x != gs.destX || dest.w != gs.destW || dest.h < 0 || dest.y < gs.sourceTop ||
         std::int64_t{dest.y} + dest.h > gs.sourceBottom || dest.rowTables == nullptr ||
         dest.rowTables[0] == nullptr) {
-        FilterLog("FilterArea: invalid band x=%d,y=%d,w=%d,h=%d for the output area x=%d,w=%d\n",
+        FilterError("FilterArea: invalid band x=%d,y=%d,w=%d,h=%d for the output area x=%d,w=%d\n",
                   dest.x, dest.y, dest.w, dest.h, gs.destX, gs.destW);
         return false;
     }
@@ -33,7 +33,7 @@ bool FilterAreaLocked(CommonFilterState& cs, GainFilterState& gs, const AreaDesc
         return false;
     VESTREL_GAIN_TIMING(cs, "FilterArea: got src data sep %d: %5.3f seconds\n");
     if (req.rows() < std::max(cs.averageHalf, gs.xfrm.half)) {
-        FilterLog("FilterArea: Area too small\n");
+        FilterError("FilterArea: Area too small\n");
         return false;
     }
     VESTREL_GAIN_TIMING(cs, "FilterArea: xfrm ini      sep %d: %5.3f seconds\n");
@@ -53,7 +53,7 @@ bool FilterAreaLocked(CommonFilterState& cs, GainFilterState& gs, const AreaDesc
     }
 
     if (cs.diffusionType == kDiffusionTwoD && cs.errorRows.width() < band.w) {
-        FilterLog("FilterArea: filter not set up\n");
+        FilterError("FilterArea: filter not set up\n");
         return false;
     }
     GainRescreenParams params;

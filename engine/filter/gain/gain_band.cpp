@@ -31,7 +31,7 @@ bool FetchGainRequest(GainFilterState& gs, const GainRequest& req, SourceRowSet&
     try {
         gs.requestRows.assign(static_cast<std::size_t>(req.rows()), nullptr);
     } catch (const std::exception&) {
-        FilterLog("%s: memory allocation failed\n", who);
+        FilterError("%s: memory allocation failed\n", who);
         return false;
     }
     gs.separationTables[0] = gs.requestRows.data();
@@ -52,7 +52,7 @@ bool FetchGainRequest(GainFilterState& gs, const GainRequest& req, SourceRowSet&
     served = served && rows.rowBytes >= static_cast<std::size_t>(req.endCol);
     for (const std::uint8_t* row : gs.requestRows) served = served && row != nullptr;
     if (!served) {
-        FilterLog("%s: GetData returned FALSE\n", who);
+        FilterError("%s: GetData returned FALSE\n", who);
         return false;
     }
     return true;

@@ -29,7 +29,7 @@ std::vector<BandRect> EstimationBands(const BandRect& area) {
 bool EstimateLocked(CommonFilterState& cs, GainFilterState& gs, const AreaDesc& area,
                     SourceRowSet& rows, int first) {
     if (gs.levelTable.empty()) {
-        FilterLog("FilterEstimate: filter not set up\n");
+        FilterError("FilterEstimate: filter not set up\n");
         return false;
     }
     if (area.present == 0)
@@ -46,7 +46,7 @@ bool EstimateLocked(CommonFilterState& cs, GainFilterState& gs, const AreaDesc& 
         first = 0;
         VESTREL_GAIN_TIMING(cs, "FilterEstimate: got src data sep %d: %5.3f seconds\n");
         if (req.rows() < std::max(cs.averageHalf, gs.xfrm.half)) {
-            FilterLog("FilterEstimate: Area too small\n");
+            FilterError("FilterEstimate: Area too small\n");
             return false;
         }
         VESTREL_GAIN_TIMING(cs, "FilterEstimate: xfrm ini      sep %d: %5.3f seconds\n");

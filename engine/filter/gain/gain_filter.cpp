@@ -23,7 +23,7 @@ bool TakeSourceArea(const FilterSettings& settings, GainFilterState& gs) {
     if (source.w <= 0 || source.h <= 0 || source.x < 0 || source.y < 0 ||
         right > std::numeric_limits<std::int32_t>::max() ||
         bottom > std::numeric_limits<std::int32_t>::max()) {
-        FilterLog("InitGainFilter: empty source area\n");
+        FilterError("InitGainFilter: empty source area\n");
         return false;
     }
     gs.sourceLeft = source.x;
@@ -40,7 +40,7 @@ int InitLocked(const AreaDesc& destDesc, SourceRowSet& rows, int& status) {
     gs.ready = false;
     const FilterSettings* settings = CurrentFilterSettings();
     if (settings == nullptr) {
-        FilterLog("InitGainFilter: no filter settings\n");
+        FilterError("InitGainFilter: no filter settings\n");
         return 0;
     }
     CommonFilterSetup(*settings, cs);
@@ -48,7 +48,7 @@ int InitLocked(const AreaDesc& destDesc, SourceRowSet& rows, int& status) {
     if (!TakeSourceArea(*settings, gs))
         return 0;
     if (settings->BitsPerSample != 1) {
-        FilterLog("InitGainFilter: %d bits per sample cannot be filtered (1-bit only)\n",
+        FilterError("InitGainFilter: %d bits per sample cannot be filtered (1-bit only)\n",
                   settings->BitsPerSample);
         return 0;
     }
@@ -56,7 +56,7 @@ int InitLocked(const AreaDesc& destDesc, SourceRowSet& rows, int& status) {
     if (destDesc.w < 0 || destDesc.h < 0 || destDesc.x < gs.sourceLeft ||
         destDesc.y < gs.sourceTop || std::int64_t{destDesc.x} + destDesc.w > gs.sourceRight ||
         std::int64_t{destDesc.y} + destDesc.h > gs.sourceBottom) {
-        FilterLog("InitGainFilter: output area x=%d,y=%d,w=%d,h=%d outside the source\n",
+        FilterError("InitGainFilter: output area x=%d,y=%d,w=%d,h=%d outside the source\n",
                   destDesc.x, destDesc.y, destDesc.w, destDesc.h);
         return 0;
     }

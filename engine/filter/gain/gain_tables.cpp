@@ -19,7 +19,7 @@ void GainValuesSetup(const FilterSettings& settings, const CommonFilterState& cs
 bool BuildGainTables(const AreaDesc& destDesc, const FilterSettings& settings,
                      CommonFilterState& cs, GainFilterState& gs) {
     if (cs.diffusionType == kDiffusionTwoD && !cs.errorRows.Allocate(destDesc.w)) {
-        FilterLog("DoFilterData: memory allocation failed\n");
+        FilterError("DoFilterData: memory allocation failed\n");
         return false;
     }
 

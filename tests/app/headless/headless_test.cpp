@@ -110,7 +110,8 @@ TEST(Headless, ServesTheHotFolderUntilTerminatedAndFinishesItsJob) {
     // A big plate: terminated while it is resampled, the job still ends first.
     plate.width = 4000;
     plate.height = 5000;
-    ASSERT_TRUE(WriteTestPlate(dir.File("hot/big-M.tif"), plate));
+    ASSERT_TRUE(WriteTestPlate(dir.File("big-M.tif"), plate));
+    ASSERT_EQ(rename(dir.File("big-M.tif").c_str(), dir.File("hot/big-M.tif").c_str()), 0);
     ASSERT_TRUE(WaitFor([&] { return Contains(service.Out(), "Processing  big-M.tif"); }));
     EXPECT_EQ(service.Stop(SIGTERM), 0) << service.Err();
 

@@ -22,11 +22,28 @@ class EngineSetupTest : public ::testing::Test {
 };
 
 TEST_F(EngineSetupTest, DefaultsWithoutIniFile) {
-    StoreParams(7, 0, 2);  // start-up does not touch the SetParams values
-    ProcessSetup() = EngineSetup();
+    // A library just loaded: every setting at its default, both references centred.
+    const EngineSetup fresh;
+    EXPECT_EQ(fresh.lineBuffers, 1024);
+    EXPECT_EQ(fresh.xReference, 1);
+    EXPECT_EQ(fresh.yReference, 1);
+    EXPECT_EQ(fresh.progress, nullptr);
+
+    // Start-up gives every key its default, whatever the record held before, and leaves the
+    // SetParams references alone ("Linebuffers" is an ini key read at load: it is replaced).
+    EngineSetup& s = ProcessSetup();
+    s.useTempPath = 5;
+    s.tempPath = "/elsewhere";
+    s.rowsPerStrip = 3;
+    s.compression = 0;
+    s.extraTags = 9;
+    s.cacheAllLimitMB = 1;
+    s.randomReverse = 9;
+    StoreParams(7, 0, 2);
     InitializeEngine(dir_.path());
-    const EngineSetup& s = ProcessSetup();
     EXPECT_EQ(s.lineBuffers, 1024);
+    EXPECT_EQ(s.xReference, 0);
+    EXPECT_EQ(s.yReference, 2);
     EXPECT_EQ(s.rowsPerStrip, 256);
     EXPECT_EQ(s.compression, 4);
     EXPECT_EQ(s.cacheAllLimitMB, 500);
@@ -34,8 +51,6 @@ TEST_F(EngineSetupTest, DefaultsWithoutIniFile) {
     EXPECT_EQ(s.tempPath, dir_.path() + "/temp");
     EXPECT_EQ(s.extraTags, 0);
     EXPECT_EQ(s.randomReverse, 0);
-    EXPECT_EQ(s.xReference, 1);
-    EXPECT_EQ(s.yReference, 1);
     EXPECT_EQ(s.iniPath, dir_.path() + "/plexivar.ini");
     EXPECT_EQ(EngineLogPath(), dir_.path() + "/Plexivar.log");
     EXPECT_EQ(FilterLogPath(), dir_.path() + "/vestrel.log");

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <map>
+#include <thread>
 #include <vector>
 
 #include "engine/api/engine_setup.h"
@@ -265,6 +268,42 @@ TEST_F(SourceReaderTest, CacheReadsOncePerFirstAndServesPastTheEdge) {
     for (const auto& [row, count] : g_reads) EXPECT_EQ(count, 1);
     ASSERT_EQ(GetData(a.area, rows_, 1), 1);  // a new image pass reads again
     EXPECT_EQ(g_reads[0], 2);
+}
+
+// A request that does not fit the row set fails and closes the input; in cache mode the
+// decoder thread may be reading that input at that very moment, so it is stopped first.
+std::atomic<bool> g_decoderInRow{false};
+std::atomic<bool> g_callerReturned{false};
+std::atomic<bool> g_inputStayedOpen{false};
+
+bool SlowRow100(SourceReader& reader, std::uint8_t* buffer, std::uint32_t row) {
+    if (row != 100)
+        return ReadFileRow(reader, buffer, row);
+    TIFF* const input = reader.input.get();
+    g_decoderInRow = true;
+    // Long enough for the failing request to run; a caller that waits for the decoder
+    // first cannot return before this row is done.
+    for (int i = 0; i < 300 && !g_callerReturned; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    g_inputStayedOpen = reader.input.get() == input;
+    return g_inputStayedOpen && ReadFileRow(reader, buffer, row);
+}
+
+TEST_F(SourceReaderTest, OversizeRequestStopsTheDecoderBeforeClosingTheInput) {
+    const TestImage image{32, 800, PHOTOMETRIC_MINISWHITE, COMPRESSION_NONE, 32};
+    g_decoderInRow = g_callerReturned = g_inputStayedOpen = false;
+    rowSetRows_ = 16;
+    Start(SourceMode::cache, image, [&](std::uint32_t r) { return PatternRow(r, image.width); });
+    ActiveSourceReader().readScanline = &SlowRow100;
+    Request first(0, 10);
+    ASSERT_EQ(GetData(first.area, rows_, 1), 1);
+    while (!g_decoderInRow) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    Request tooLarge(10, 17);
+    EXPECT_EQ(GetData(tooLarge.area, rows_, 0), 0);
+    g_callerReturned = true;
+    EXPECT_FALSE(ActiveSourceReader().input);
+    FinishSourceReader();
+    EXPECT_TRUE(g_inputStayedOpen) << "the input was closed under the decoder";
 }
 
 TEST_F(SourceReaderTest, PreloadedServesTheBufferAsItIs) {

@@ -285,7 +285,8 @@ TEST_F(DotGainTiffTest, BadInputIsRefusedWithAClearMessageAndLeavesNothingBehind
     PlateLayout flat;
     flat.height = 10;
     EXPECT_EQ(Run(Plate("flat-K.tif", flat), out), 0);
-    EXPECT_EQ(ErrorText(), "Data estimation error");
+    EXPECT_EQ(ErrorText(), "Data estimation error - FilterEstimate: Area too small")
+        << "the filter's reason follows the specified text";
 
     EXPECT_FALSE(fs::FileExists(out));
     EXPECT_FALSE(fs::FileExists(dir_.File("flat-K.tif.tmp")));
@@ -309,7 +310,34 @@ TEST_F(DotGainTiffTest, WorkingNameThatDoesNotFitTheCallersBufferFailsTheCall) {
     EXPECT_FALSE(fs::FileExists(out));
 }
 
-TEST_F(DotGainTiffTest, MoveIsRetriedOnceAfterASecond) {
+// The dot-gain run delivers its working file "<in>.tmp" like the resampling run: straight,
+// or staged through <output>/tmp or TempPath as UseTempPath says, with the same log lines.
+TEST_F(DotGainTiffTest, DeliveryFollowsUseTempPath) {
+    const auto in = Plate("stage-K.tif", PlateLayout{});
+    const std::string out = dir_.File("out/stage-K.tif");
+    ASSERT_TRUE(fs::CreateDirectory(dir_.File("out")));
+    struct Case {
+        const char* keys;
+        std::string logLine;
+    };
+    for (const Case& c :
+         {Case{"UseTempPath=0\r\n", "INFO: Moved " + in + ".tmp to " + out},
+          Case{"UseTempPath=1\r\n", "INFO: Temporary filename " + dir_.File("out/tmp/stage-K.tif")},
+          Case{"UseTempPath=2\r\nTempPath=stage\r\n",
+               "INFO: Temporary filename " + dir_.File("stage/stage-K.tif")}}) {
+        SCOPED_TRACE(c.keys);
+        StartEngine(std::string("[Setup]\r\n") + c.keys, 64);
+        fs::DeleteFile(dir_.File("Plexivar.log"));
+        fs::DeleteFile(out);
+        ASSERT_EQ(Run(in, out), 1) << ErrorText();
+        EXPECT_TRUE(fs::FileExists(out));
+        EXPECT_FALSE(fs::FileExists(in + ".tmp"));
+        EXPECT_NE(TempDir::Read(dir_.File("Plexivar.log")).find(c.logLine), std::string::npos)
+            << TempDir::Read(dir_.File("Plexivar.log"));
+    }
+}
+
+TEST_F(DotGainTiffTest, MoveIsRetriedOnce) {
     const auto in = Plate("retry-Y.tif", PlateLayout{});
     const std::string folder = dir_.File("later");
     const std::string out = folder + "/out-Y.tif";
@@ -321,7 +349,7 @@ TEST_F(DotGainTiffTest, MoveIsRetriedOnceAfterASecond) {
     };
     ASSERT_EQ(Run(in, out, "Yellow", createFolder), 1) << ErrorText();
     EXPECT_EQ(ErrorText(), "");
-    EXPECT_EQ(waits, std::vector<int>{1000});
+    EXPECT_EQ(waits, std::vector<int>{2000}) << "the delivery's wait before its second move";
     EXPECT_TRUE(fs::FileExists(out));
 
     // Failing twice: the working file is deleted and the final path never appears.
@@ -329,7 +357,7 @@ TEST_F(DotGainTiffTest, MoveIsRetriedOnceAfterASecond) {
     const std::string never = dir_.File("never/out-Y.tif");
     EXPECT_EQ(Run(in, never, "Yellow", [&](int ms) { waits.push_back(ms); }), 0);
     EXPECT_EQ(ErrorText(), "Error moving file " + in + ".tmp to " + never);
-    EXPECT_EQ(waits, std::vector<int>{1000});
+    EXPECT_EQ(waits, std::vector<int>{2000});
     EXPECT_FALSE(fs::FileExists(in + ".tmp"));
     EXPECT_FALSE(fs::FileExists(never));
 }

@@ -108,6 +108,13 @@ TEST(OutputGeometry, MarginsInRowsAndWholeBytes) {
     EXPECT_EQ(m.rightBytes, 7u);  // 49 pixels -> 7 bytes
     const auto none = MarginsInPixels(-3, 0, 0, 0, 1270, 1270);
     EXPECT_EQ(none.topRows, 0u);
+    // Rows follow the vertical resolution, bytes the horizontal one: at 600 x 2400 dpi,
+    // 10 mm is 944 rows or 236 pixels (30 bytes), 5 mm 472 rows, 3 mm 70 pixels (9 bytes).
+    const auto uneven = MarginsInPixels(10, 5, 10, 3, 600, 2400);
+    EXPECT_EQ(uneven.topRows, 944u);
+    EXPECT_EQ(uneven.bottomRows, 472u);
+    EXPECT_EQ(uneven.leftBytes, 30u);
+    EXPECT_EQ(uneven.rightBytes, 9u);
 }
 
 TEST(OutputGeometry, PlacementByReference) {

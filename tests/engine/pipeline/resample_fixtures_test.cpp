@@ -31,7 +31,7 @@ Outcome ResampleFixture(const TempDir& dir, const std::string& name, const std::
     EXPECT_TRUE(plexivar::platform::CopyFileReplace(plexivar::testing::FixturePath(name), in));
     std::array<char, VESTREL_OUTPUT_PATH_SIZE> outputPath{};
     std::strncpy(outputPath.data(), out.c_str(), outputPath.size() - 1);
-    std::array<char, kErrorTextSize> errorText{};
+    std::array<char, VESTREL_ERROR_TEXT_SIZE> errorText{};
     Outcome o;
     o.result = RunResamleTIFF(in.c_str(), outputPath.data(), 1, 1, 0, 0, 99.5, 99, 1, 1, 1, 1,
                               errorText.data(), nullptr, 0, "");

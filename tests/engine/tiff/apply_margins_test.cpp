@@ -59,27 +59,41 @@ TEST(ApplyMargins, LeftBytesOnlyRestoreTheFirst24PixelColumns) {
     EXPECT_FALSE(plexivar::platform::FileExists(path + ".temp"));
 }
 
-TEST(ApplyMargins, TopBottomAndRightMarginsAreRestoredByteExact) {
-    TempDir dir;
-    const std::string path = dir.File("work.tif");
-    const Image rewritten = Noise(160, 30, 3);
-    const Image source = Noise(160, 30, 4);
-    ASSERT_TRUE(testing::WriteTiff(path, {rewritten}));
+TEST(ApplyMargins, MarginsAreRestoredByteExactUpToTheWholeImage) {
+    // 160 x 30 pixels: rows of 20 bytes. Margins are clamped to the image before they are
+    // kept, so a margin as tall or as wide as the image is a real case, not an error.
+    struct Case {
+        std::uint32_t top, bottom, left, right;
+    };
+    for (const Case c : {Case{4, 6, 0, 2}, Case{30, 0, 0, 0}, Case{0, 30, 0, 0},
+                         Case{0, 0, 20, 0}, Case{0, 0, 3, 20}, Case{30, 30, 20, 20}}) {
+        const std::string name = "top " + std::to_string(c.top) + " bottom " +
+                                 std::to_string(c.bottom) + " left " + std::to_string(c.left) +
+                                 " right " + std::to_string(c.right);
+        TempDir dir;
+        const std::string path = dir.File("work.tif");
+        const Image rewritten = Noise(160, 30, 3);
+        const Image source = Noise(160, 30, 4);
+        ASSERT_TRUE(testing::WriteTiff(path, {rewritten}));
 
-    ASSERT_TRUE(ApplyMargins(path, 7, KeepMargins(source, 4, 6, 0, 2)));
+        std::string error;
+        ASSERT_TRUE(ApplyMargins(path, 7, KeepMargins(source, c.top, c.bottom, c.left, c.right),
+                                 &error))
+            << name << ": " << error;
 
-    const auto pages = testing::ReadTiff(path);
-    ASSERT_EQ(pages.size(), 1u);
-    const std::uint32_t rowBytes = source.rowBytes();
-    for (std::uint32_t y = 0; y < source.height; ++y) {
-        const bool wholeRow = y < 4 || y >= source.height - 6;
-        for (std::uint32_t b = 0; b < rowBytes; ++b) {
-            const bool fromSource = wholeRow || b >= rowBytes - 2;
-            const std::uint8_t expected = fromSource ? source.row(y)[b] : rewritten.row(y)[b];
-            ASSERT_EQ(pages[0].row(y)[b], expected) << "byte " << b << " row " << y;
+        const auto pages = testing::ReadTiff(path);
+        ASSERT_EQ(pages.size(), 1u) << name;
+        const std::uint32_t rowBytes = source.rowBytes();
+        for (std::uint32_t y = 0; y < source.height; ++y) {
+            const bool wholeRow = y < c.top || y >= source.height - c.bottom;
+            for (std::uint32_t b = 0; b < rowBytes; ++b) {
+                const bool fromSource = wholeRow || b < c.left || b >= rowBytes - c.right;
+                const std::uint8_t expected = fromSource ? source.row(y)[b] : rewritten.row(y)[b];
+                ASSERT_EQ(pages[0].row(y)[b], expected) << name << ": byte " << b << " row " << y;
+            }
         }
+        EXPECT_EQ(testing::TagOf<std::uint32_t>(path, TIFFTAG_ROWSPERSTRIP), 7u) << name;
     }
-    EXPECT_EQ(testing::TagOf<std::uint32_t>(path, TIFFTAG_ROWSPERSTRIP), 7u);
 }
 
 TEST(ApplyMargins, StripHeightBelowOneTakesTheLibraryDefault) {

@@ -48,7 +48,8 @@ TEST(LoadSettings, ValuesConvertLikeTheCLibrary) {
                                         "[Setup]\r\nNumberOfSpoolers=2\r\nResolutionX1=abc\r\n"
                                         "ResolutionY1=1270\r\nXreference1=\r\nEnable1=\r\n"
                                         "PollTime=  7 seconds\r\nInputFolder2=\"/srv/in 2\"\r\n"
-                                        "ScalingXC2=99.5\r\n");
+                                        "ScalingXC2=99.5\r\nAutoStartMinutes=08\r\n"
+                                        "MatchExpression1=\"\"\r\nzonedetection1=1\r\n");
     EXPECT_DOUBLE_EQ(s.Spooler(1).ResolutionX, 0.0);
     EXPECT_DOUBLE_EQ(s.Spooler(1).ResolutionY, 1270.0);
     EXPECT_EQ(s.Spooler(1).Xreference, 0);
@@ -56,6 +57,9 @@ TEST(LoadSettings, ValuesConvertLikeTheCLibrary) {
     EXPECT_EQ(s.service.PollTime, 7);
     EXPECT_EQ(s.Spooler(2).InputFolder, "/srv/in 2");
     EXPECT_DOUBLE_EQ(s.Spooler(2).ScalingXC, 99.5);
+    EXPECT_EQ(s.service.AutoStartMinutes, 8);  // decimal, not octal
+    EXPECT_EQ(s.Spooler(1).MatchExpression, "");
+    EXPECT_EQ(s.Spooler(1).ZoneDetection, 1);
 }
 
 TEST(LoadSettings, TooManySpoolersAreClampedWithAWarning) {
@@ -120,6 +124,19 @@ TEST(SettingsAsIniText, ListsEveryKeyOfTheActiveSpoolersAndTheWindow) {
     EXPECT_NE(text.find("AllowMultipleInstances=0\n"), std::string::npos);
     EXPECT_NE(text.find("CustomZoneSelectField=PressZone+PressCylinder\n"), std::string::npos);
     EXPECT_NE(text.find("\n[Window]\nLeft=-1\nTop=-1\nRight=-1\nBottom=-1\n"), std::string::npos);
+}
+
+TEST(SettingsAsIniText, HidesASetPasswordWhichTheFileKeeps) {
+    TempDir dir;
+    auto [s, warnings] = LoadFrom(dir, "[Setup]\nDSNpw=s3cret\n");
+    EXPECT_NE(SettingsAsIniText(s).find("\nDSNpw=********\n"), std::string::npos);
+    EXPECT_EQ(SettingsAsIniText(s).find("s3cret"), std::string::npos);
+    ASSERT_TRUE(SaveSettings(SettingsFilePath(dir.path()), s));
+    EXPECT_EQ(platform::IniFile::Load(SettingsFilePath(dir.path())).Get("Setup", "DSNpw", ""),
+              "s3cret");
+    // No password: nothing to hide.
+    s.service.DSNpw.clear();
+    EXPECT_NE(SettingsAsIniText(s).find("\nDSNpw=\n"), std::string::npos);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Bad input and failing folders: the service keeps running, says what happened, and every
 // input ends up in the output, the archive or the "error" folder, exactly once.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,6 +9,8 @@
 #include <vector>
 
 #include "platform/file_ops.h"
+#include "platform/open_files.h"
+#include "platform/unique_fd.h"
 #include "tests/service/spooler/spooler_test_support.h"
 
 namespace plexivar::testing {
@@ -178,6 +181,40 @@ TEST_F(SpoolerTest, WithoutTheEngineAJobFailsAndKeepsItsInput) {
     EXPECT_EQ(Jobs(), Strings{"e-K.tif;K;Error;Error finding function names in libvestrel.so (ResamleTIFF)  "
                               "(Resolution changed to 1270.000 x 1270.000)"});
     EXPECT_TRUE(Exists(In() + "/error/e-K.tif"));
+}
+
+// Working files of engine runs that were killed are removed when the spoolers start, unless
+// a process still has them open; other ".tmp" files are not the service's to remove.
+TEST_F(SpoolerTest, StaleWorkingFilesOfThisHostAreRemovedAtStart) {
+    const std::string host = platform::HostName();
+    ASSERT_FALSE(host.empty());
+    platform::CreateDirectories(In());
+    dir_.Write("in1/old.tif-" + host + ".tmp", "x");
+    dir_.Write("in1/old.tif-" + host + ".tmp.tmp2", "x");
+    dir_.Write("in1/busy.tif-" + host + ".tmp", "x");
+    dir_.Write("in1/other-host.tif-elsewhere.tmp", "x");
+    dir_.Write("in1/upload.tmp", "x");
+    const platform::UniqueFd busy(::open(dir_.File("in1/busy.tif-" + host + ".tmp").c_str(), O_RDONLY));
+    Prepare();
+    ASSERT_TRUE(RunUntil([&] { return Logged("Removed stale working file"); }));
+    EXPECT_EQ(FilesIn(In()), (Strings{"busy.tif-" + host + ".tmp", "other-host.tif-elsewhere.tmp", "upload.tmp"}));
+}
+
+// The engine delivered the plate but reports that a finishing step failed: the job is
+// "Done", not a clean success: the comment carries the engine's text and the log a warning.
+TEST_F(SpoolerTest, AnEngineSuccessWithAMessageIsRecordedAsAWarning) {
+    Spooler(1).KeepResolution = 0;
+    Plate(In() + "/w-K.tif");
+    dir_.Write("fake-engine.txt", "warn Error applying margins to w-K.tif\n");
+    ASSERT_TRUE(SaveSettings(dir_.File("plexivar.ini"), GlobalSettings()));
+    ASSERT_TRUE(engine_.Load(FAKE_ENGINE_DIR).empty());
+    ASSERT_TRUE(RunJobs(1));
+    EXPECT_EQ(Jobs(), Strings{"w-K.tif;K;Done;Resolution changed to 1270.000 x 1270.000  "
+                              "(warning: Error applying margins to w-K.tif)"});
+    EXPECT_TRUE(Logged("WARNING: w-K.tif: Error applying margins to w-K.tif"));
+    EXPECT_TRUE(Exists(Out() + "/w-K.tif"));
+    EXPECT_FALSE(Exists(In() + "/w-K.tif"));
+    EXPECT_EQ(view_.maxEnginePercent(), 50);  // the engine's progress reached the view
 }
 
 }  // namespace
