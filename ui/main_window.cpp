@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include "service/report/job_record.h"
+#include "service/status/status_reporting.h"
 #include "ui/about_box.h"
 #include "ui/activity_indicator.h"
 #include "ui/artwork.h"
@@ -89,9 +90,10 @@ MainWindow::MainWindow(ServiceRuntime& runtime, QueuedView& view, WindowOptions 
 MainWindow::~MainWindow() {
     view_.SetTarget(nullptr);
     if (helper_.joinable()) helper_.join();
-    // The spooler and autostart threads use the database link: they end first (closing the
-    // window has done this already).
+    // The spooler and autostart threads use the database link and report through the
+    // status recorder: they end first (closing the window has done this already).
     if (!shutDown_) runtime_.ShutDown();
+    status_.reset();
 }
 
 void MainWindow::BuildCommands() {
@@ -209,6 +211,8 @@ bool MainWindow::Initialise() {
         if (options_.makeDatabase) database_ = options_.makeDatabase(runtime_.settings());
         if (!runtime_.StartDatabase(database_.get())) return true;
     }
+    status_ = std::make_unique<StatusReporting>(runtime_, view_);
+    status_->Start();
     runtime_.StartAutostart();
     if (s.AutoStart != 0) runtime_.control().Start();
     bool show = true;

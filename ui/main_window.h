@@ -28,6 +28,10 @@ class QAction;
 class QLineEdit;
 class QTableView;
 
+namespace plexivar {
+class StatusReporting;
+}
+
 namespace plexivar::ui {
 
 class ActivityIndicator;
@@ -57,7 +61,8 @@ public:
     // The initialisation sequence: binds the engine and loads the settings, shows them,
     // restores the placement, creates the tray icon (when wanted; without a notification
     // area initialisation ends there), starts the database link (a failure ends it there),
-    // the automatic start and, with AutoStart, the spoolers, then shows the tray balloon.
+    // the remote status endpoint ([Status] Port), the automatic start and, with AutoStart,
+    // the spoolers, then shows the tray balloon.
     // Returns whether the window is to be shown: false when it starts hidden in the tray.
     bool Initialise();
 
@@ -110,6 +115,9 @@ private:
     QueuedView& view_;
     WindowOptions options_;
     std::unique_ptr<ProductionDatabase> database_;
+    // The remote status endpoint, between the service and the window's view while the
+    // service runs.
+    std::unique_ptr<StatusReporting> status_;
 
     QAction* preferences_ = nullptr;
     QAction* folders_ = nullptr;

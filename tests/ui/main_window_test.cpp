@@ -8,6 +8,8 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTableView>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -386,6 +388,28 @@ TEST_F(MainWindowTest, ClosingStopsTheSpoolersFirst) {
     EXPECT_FALSE(runtime().control().Running());
     EXPECT_TRUE(runtime().control().ThreadEnded());
     EXPECT_EQ(runtime().flags().exitRequested.load(), 1);
+}
+
+TEST_F(MainWindowTest, TheWindowServesTheRemoteStatusOfWhatItShows) {
+    int port = 0;
+    {
+        QTcpServer probe;  // a port that is free now
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    Open(TwoSpoolers(dir, "[Status]\r\nPort=" + std::to_string(port) + "\r\n"));
+    RecordJob("Done", "page7-K.tif", 2, "No action required", "K");
+    Settle();
+    ASSERT_EQ(List()->model()->rowCount(), 1) << "the window still shows the jobs";
+
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+    ASSERT_TRUE(client.waitForConnected(5000)) << Line("errorLine")->text().toStdString();
+    client.write("GET /api/jobs HTTP/1.0\r\nHost: localhost\r\n\r\n");
+    QByteArray reply;
+    while (client.waitForReadyRead(5000)) reply += client.readAll();
+    EXPECT_TRUE(reply.startsWith("HTTP/1.1 200")) << reply.left(200).toStdString();
+    EXPECT_TRUE(reply.contains("page7-K.tif")) << reply.toStdString();
 }
 
 TEST_F(MainWindowTest, AboutBoxShowsTheVersion) {
