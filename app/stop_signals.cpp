@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 namespace plexivar {
+namespace {
 
 sigset_t StopSignals() {
     sigset_t set;
@@ -11,6 +12,8 @@ sigset_t StopSignals() {
     sigaddset(&set, SIGTERM);
     return set;
 }
+
+}  // namespace
 
 void BlockStopSignals() {
     const sigset_t set = StopSignals();

@@ -12,7 +12,6 @@
 
 namespace plexivar {
 
-sigset_t StopSignals();
 // Blocks SIGINT and SIGTERM in the calling thread (and in threads it starts later).
 void BlockStopSignals();
 // Waits until SIGINT or SIGTERM arrives and returns it.
