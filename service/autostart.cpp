@@ -43,8 +43,10 @@ void Autostart::StartThread() {
 
 void Autostart::Check() {
     const RunFlags& flags = context_.flags;
+    // The flags first: while a settings dialog is open its OK may be copying the settings.
+    if (flags.settingsOpen.load() != 0 || flags.running.load() != 0) return;
     const int after = context_.service().AutoStartMinutes;
-    if (after < 1 || flags.settingsOpen.load() != 0 || flags.running.load() != 0) return;
+    if (after < 1) return;
     const std::time_t since = flags.runStateTime.load();
     if (!ClockSet(since)) return;
     const long minutes = static_cast<long>((context_.clock.Now() - since) / 60);
