@@ -45,6 +45,24 @@ inline bool WriteTestTiff(const std::string& path, const TestImage& image, const
     return TIFFWriteDirectory(t) == 1;
 }
 
+// An 8-bit grey image (mid grey, min-is-black): a TIFF that no 1-bit tool may take.
+inline bool WriteGreyTiff(const std::string& path, std::uint32_t width, std::uint32_t height) {
+    UniqueTiff tif(TIFFOpen(path.c_str(), "w"));
+    TIFF* t = tif.get();
+    if (t == nullptr)
+        return false;
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    std::vector<std::uint8_t> row(width, 0x80);
+    for (std::uint32_t r = 0; r < height; ++r)
+        if (TIFFWriteScanline(t, row.data(), r, 0) != 1)
+            return false;
+    return TIFFWriteDirectory(t) == 1;
+}
+
 inline UniqueTiff OpenTestTiff(const std::string& path) {
     return UniqueTiff(TIFFOpen(path.c_str(), "r"));
 }

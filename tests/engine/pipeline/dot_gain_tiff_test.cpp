@@ -15,6 +15,7 @@
 #include "platform/file_ops.h"
 #include "tests/engine/engine_test_support.h"
 #include "tests/engine/plate_images.h"
+#include "tests/engine/test_tiff_image.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/temp_dir.h"
 
@@ -256,16 +257,7 @@ TEST_F(DotGainTiffTest, BadInputIsRefusedWithAClearMessageAndLeavesNothingBehind
     EXPECT_EQ(Run(junk, out), 0);
     EXPECT_EQ(ErrorText(), "Error opening TIFF file " + junk);
 
-    {
-        UniqueTiff t(TIFFOpen(dir_.File("grey.tif").c_str(), "w"));
-        TIFFSetField(t.get(), TIFFTAG_IMAGEWIDTH, 16);
-        TIFFSetField(t.get(), TIFFTAG_IMAGELENGTH, 4);
-        TIFFSetField(t.get(), TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(t.get(), TIFFTAG_SAMPLESPERPIXEL, 1);
-        TIFFSetField(t.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-        std::vector<std::uint8_t> row(16, 128);
-        for (int y = 0; y < 4; ++y) TIFFWriteScanline(t.get(), row.data(), y, 0);
-    }
+    ASSERT_TRUE(testing::WriteGreyTiff(dir_.File("grey.tif"), 16, 4));
     EXPECT_EQ(Run(dir_.File("grey.tif"), out), 0);
     EXPECT_EQ(ErrorText(), "Unsupported bits-per-sample setting 8");
 

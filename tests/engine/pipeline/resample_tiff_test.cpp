@@ -12,6 +12,7 @@
 #include "platform/file_ops.h"
 #include "tests/engine/engine_test_support.h"
 #include "tests/engine/plate_images.h"
+#include "tests/engine/test_tiff_image.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/temp_dir.h"
 
@@ -324,16 +325,7 @@ TEST_F(ResampleTiffTest, BadInputIsRefusedWithAClearMessageAndLeavesNothingBehin
     EXPECT_NE(ErrorText(), "");
 
     // Eight bits per sample.
-    {
-        UniqueTiff t(TIFFOpen(dir_.File("grey.tif").c_str(), "w"));
-        TIFFSetField(t.get(), TIFFTAG_IMAGEWIDTH, 16);
-        TIFFSetField(t.get(), TIFFTAG_IMAGELENGTH, 4);
-        TIFFSetField(t.get(), TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(t.get(), TIFFTAG_SAMPLESPERPIXEL, 1);
-        TIFFSetField(t.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-        std::vector<std::uint8_t> row(16, 128);
-        for (int y = 0; y < 4; ++y) TIFFWriteScanline(t.get(), row.data(), y, 0);
-    }
+    ASSERT_TRUE(testing::WriteGreyTiff(dir_.File("grey.tif"), 16, 4));
     EXPECT_EQ(Run(dir_.File("grey.tif"), out, Job{}), 0);
     EXPECT_EQ(ErrorText(), "Unsupported bits-per-sample setting 8");
 

@@ -307,17 +307,7 @@ TEST_F(SimpleResampleTest, BadInputOrScaleFailsAndLeavesNoOutput) {
 
 TEST_F(SimpleResampleTest, EightBitInputIsRefused) {
     const std::string path = dir_.File("gray.tif");
-    {
-        UniqueTiff t(TIFFOpen(path.c_str(), "w"));
-        TIFFSetField(t.get(), TIFFTAG_IMAGEWIDTH, 16);
-        TIFFSetField(t.get(), TIFFTAG_IMAGELENGTH, 16);
-        TIFFSetField(t.get(), TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(t.get(), TIFFTAG_SAMPLESPERPIXEL, 1);
-        TIFFSetField(t.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-        std::vector<std::uint8_t> row(16, 0x80);
-        for (std::uint32_t r = 0; r < 16; ++r) TIFFWriteScanline(t.get(), row.data(), r, 0);
-        ASSERT_EQ(TIFFWriteDirectory(t.get()), 1);
-    }
+    ASSERT_TRUE(testing::WriteGreyTiff(path, 16, 16));
     EXPECT_EQ(Run(path, 90), 0);
     EXPECT_FALSE(fs::FileExists(out_));
 }
