@@ -11,7 +11,10 @@ namespace vestrel {
 
 namespace {
 
-// Hand-over of prepared rows from the worker to the diffusing thread.
+// Hand-over of prepared rows from the worker to the diffusing thread. A side is woken only
+// when what it waits for has come: the diffusing thread as soon as its row is ready, the
+// worker (usually the faster one, so usually the one waiting) only once half the ring is free
+// again, so that the diffusing thread does not pay for waking it after every row.
 class Handover {
   public:
     explicit Handover(int ringRows) : ringRows_(ringRows) {}
@@ -20,41 +23,56 @@ class Handover {
     // band is given up.
     bool WaitForSlot(int r) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return r - consumed_ < ringRows_ || abandoned_; });
+        if (r - consumed_ >= ringRows_ && !abandoned_) {
+            workerWants_ = r - ringRows_ / 2 + 1;
+            workerWoken_.wait(lock, [&] { return consumed_ >= workerWants_ || abandoned_; });
+            workerWants_ = 0;
+        }
         return !abandoned_;
     }
-    void Prepared(int rows) { Publish(prepared_, rows); }
+    void Prepared(int rows) {
+        std::lock_guard lock(mutex_);
+        prepared_ = rows;
+        if (diffuserWants_ > 0 && prepared_ >= diffuserWants_)
+            diffuserWoken_.notify_one();
+    }
     void Failed() {
         std::lock_guard lock(mutex_);
         failed_ = true;
-        changed_.notify_all();
+        diffuserWoken_.notify_one();
     }
 
     // Diffusing thread: waits until row r is prepared. False when the worker failed.
     bool WaitForRow(int r) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return prepared_ > r || failed_; });
+        if (prepared_ <= r && !failed_) {
+            diffuserWants_ = r + 1;
+            diffuserWoken_.wait(lock, [&] { return prepared_ > r || failed_; });
+            diffuserWants_ = 0;
+        }
         return prepared_ > r;
     }
-    void Consumed(int rows) { Publish(consumed_, rows); }
+    void Consumed(int rows) {
+        std::lock_guard lock(mutex_);
+        consumed_ = rows;
+        if (workerWants_ > 0 && consumed_ >= workerWants_)
+            workerWoken_.notify_one();
+    }
     void Abandon() {
         std::lock_guard lock(mutex_);
         abandoned_ = true;
-        changed_.notify_all();
+        workerWoken_.notify_one();
     }
 
   private:
-    void Publish(int& counter, int rows) {
-        std::lock_guard lock(mutex_);
-        counter = rows;
-        changed_.notify_all();
-    }
-
     const int ringRows_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable workerWoken_;
+    std::condition_variable diffuserWoken_;
     int prepared_ = 0;  // rows 0 .. prepared_ - 1 are ready
     int consumed_ = 0;  // rows 0 .. consumed_ - 1 are diffused; their slots are free
+    int workerWants_ = 0;    // while the worker waits: the consumed_ it waits for
+    int diffuserWants_ = 0;  // while the diffusing thread waits: the prepared_ it waits for
     bool failed_ = false;
     bool abandoned_ = false;
 };
