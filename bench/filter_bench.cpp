@@ -93,7 +93,8 @@ PackedImage ReadPlate(const std::string& path) {
     img.rowBytes = static_cast<std::size_t>(TIFFScanlineSize(tif));
     img.bits.assign(img.rowBytes * h, 0);
     for (std::uint32_t r = 0; r < h; ++r)
-        if (TIFFReadScanline(tif, img.bits.data() + r * img.rowBytes, r) < 0) break;
+        if (TIFFReadScanline(tif, img.bits.data() + r * img.rowBytes, r) < 0)
+            break;
     TIFFClose(tif);
     if (photometric != 0)
         for (auto& b : img.bits) b = static_cast<std::uint8_t>(~b);
@@ -259,7 +260,8 @@ void BM_RescreenStep(benchmark::State& state) {
     std::vector<std::uint8_t*> averagedRows(rows.rows);
     std::vector<std::uint8_t> band(static_cast<std::size_t>(w) * kBandRows);
     std::vector<std::uint8_t*> out(kBandRows);
-    for (int k = 0; k < kBandRows; ++k) out[static_cast<std::size_t>(k)] = &band[static_cast<std::size_t>(k) * w];
+    for (int k = 0; k < kBandRows; ++k)
+        out[static_cast<std::size_t>(k)] = &band[static_cast<std::size_t>(k) * w];
     if (!ready) {
         state.SkipWithError("no memory");
         return;
@@ -284,21 +286,24 @@ void BM_RescreenStep(benchmark::State& state) {
             request.rowTables = tablesOfRequest;
             ready = ExpandRows(request, rows, 0) != 0;
             for (int k = 0; k < req.rows(); ++k)
-                averagedRows[static_cast<std::size_t>(k)] = requestRows[static_cast<std::size_t>(k)] + req.firstCol;
+                averagedRows[static_cast<std::size_t>(k)] =
+                    requestRows[static_cast<std::size_t>(k)] + req.firstCol;
             if (common.doaverage)
                 ready = ready && vestrel::AverageRowsInPlace(averagedRows.data(), req.cols(),
                                                              req.rows(), common.averageSize, true);
             const vestrel::SourceBlock src{requestRows.data(), req.firstRow, req.endRow};
             if (step == 2)
                 for (int r = 0; r < n; ++r)
-                    preparer.Prepare(src, common.random, y + r, prepared[static_cast<std::size_t>(r)],
+                    preparer.Prepare(src, common.random, y + r,
+                                     prepared[static_cast<std::size_t>(r)],
                                      out[static_cast<std::size_t>(r)]);
             state.ResumeTiming();
             if (step == 0) {
                 vestrel::RescreenBand(g, tables, src, p, common.random, errors, out.data(), y, n);
             } else if (step == 1) {
                 for (int r = 0; r < n; ++r)
-                    preparer.Prepare(src, common.random, y + r, prepared[0], out[static_cast<std::size_t>(r)]);
+                    preparer.Prepare(src, common.random, y + r, prepared[0],
+                                     out[static_cast<std::size_t>(r)]);
             } else {
                 for (int r = 0; r < n; ++r)
                     vestrel::DiffusePreparedRow(prepared[static_cast<std::size_t>(r)], p.maxValue,

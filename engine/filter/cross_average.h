@@ -29,8 +29,8 @@ class CrossAverager {
     int width_ = 0;
     int rowCount_ = 0;
     bool bilevel_ = false;
-    int next_ = 0;   // next row to compute
-    int final_ = 0;  // rows 0 .. final_ - 1 are written back
+    int next_ = 0;                       // next row to compute
+    int final_ = 0;                      // rows 0 .. final_ - 1 are written back
     std::vector<std::uint8_t> scratch_;  // two result rows and a zero row
 };
 

@@ -69,8 +69,8 @@ class Handover {
     std::mutex mutex_;
     std::condition_variable workerWoken_;
     std::condition_variable diffuserWoken_;
-    int prepared_ = 0;  // rows 0 .. prepared_ - 1 are ready
-    int consumed_ = 0;  // rows 0 .. consumed_ - 1 are diffused; their slots are free
+    int prepared_ = 0;       // rows 0 .. prepared_ - 1 are ready
+    int consumed_ = 0;       // rows 0 .. consumed_ - 1 are diffused; their slots are free
     int workerWants_ = 0;    // while the worker waits: the consumed_ it waits for
     int diffuserWants_ = 0;  // while the diffusing thread waits: the prepared_ it waits for
     bool failed_ = false;
@@ -112,8 +112,9 @@ int PreparedRingRows(int width) {
 OverlapResult RescreenBandOverlapped(const std::function<bool(int)>& averageRows,
                                      const ResampleGeometry& g, const ColumnTables& tables,
                                      const SourceBlock& src, const RescreenParams& p,
-                                     FilterRandom& random, ErrorRows& errors, RescreenWorker& worker,
-                                     std::uint8_t* const* out, std::int64_t y, int h) {
+                                     FilterRandom& random, ErrorRows& errors,
+                                     RescreenWorker& worker, std::uint8_t* const* out,
+                                     std::int64_t y, int h) {
     RowPreparer preparer;
     const int ringRows = PreparedRingRows(tables.w);
     if (!preparer.Start(g, tables, p) || !worker.Ready(ringRows, tables.w))

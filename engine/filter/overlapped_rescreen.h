@@ -24,9 +24,9 @@
 namespace vestrel {
 
 enum class OverlapResult {
-    kDone,             // the band's h rows are written and the error rows carried on
-    kFailed,           // `averageRows` returned false: the band is incomplete
-    kUnavailable,      // no memory for the prepared rows or no thread: nothing was done
+    kDone,         // the band's h rows are written and the error rows carried on
+    kFailed,       // `averageRows` returned false: the band is incomplete
+    kUnavailable,  // no memory for the prepared rows or no thread: nothing was done
 };
 
 // The worker thread and the ring of prepared rows it hands over, kept from band to band of
@@ -57,7 +57,8 @@ int PreparedRingRows(int width);
 OverlapResult RescreenBandOverlapped(const std::function<bool(int)>& averageRows,
                                      const ResampleGeometry& g, const ColumnTables& tables,
                                      const SourceBlock& src, const RescreenParams& p,
-                                     FilterRandom& random, ErrorRows& errors, RescreenWorker& worker,
-                                     std::uint8_t* const* out, std::int64_t y, int h);
+                                     FilterRandom& random, ErrorRows& errors,
+                                     RescreenWorker& worker, std::uint8_t* const* out,
+                                     std::int64_t y, int h);
 
 }  // namespace vestrel

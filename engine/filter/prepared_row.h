@@ -86,8 +86,8 @@ class RowPreparer {
     std::vector<PixelRun> ranges_;
 };
 
-// Diffuses the error through a prepared row (`errors` holds at least its columns), writes the output of
-// its decided pixels into `out`, and swaps the error rows for the next row.
+// Diffuses the error through a prepared row (`errors` holds at least its columns), writes the
+// output of its decided pixels into `out`, and swaps the error rows for the next row.
 void DiffusePreparedRow(const PreparedRow& row, float maxValue, ErrorRows& errors,
                         std::uint8_t* out);
 

@@ -252,8 +252,8 @@ int ResampleLocked(const AreaDesc& destDesc, SourceRowSet& rows, int first) {
     } else if (cs.diffusionType != kDiffusionTwoD) {
         if (!averageRows(req.rows()))
             return 0;
-        RescreenBand(rs.geometry, rs.columns, src, params, cs.random, cs.errorRows, out,
-                     destDesc.y, h);
+        RescreenBand(rs.geometry, rs.columns, src, params, cs.random, cs.errorRows, out, destDesc.y,
+                     h);
     } else {
         if (cs.errorRows.width() < w) {
             FilterError("FilterArea: filter not set up\n");
@@ -262,11 +262,10 @@ int ResampleLocked(const AreaDesc& destDesc, SourceRowSet& rows, int first) {
         // The diffusion is the serial part; everything else of the band goes to a worker.
         // Without memory for its rows or without a thread the band runs here, the same bits.
         const OverlapResult result =
-            w < kOverlapWidth
-                ? OverlapResult::kUnavailable
-                : RescreenBandOverlapped(averageRows, rs.geometry, rs.columns, src, params,
-                                         cs.random, cs.errorRows, rs.rescreenWorker, out,
-                                         destDesc.y, h);
+            w < kOverlapWidth ? OverlapResult::kUnavailable
+                              : RescreenBandOverlapped(averageRows, rs.geometry, rs.columns, src,
+                                                       params, cs.random, cs.errorRows,
+                                                       rs.rescreenWorker, out, destDesc.y, h);
         if (result == OverlapResult::kFailed)
             return 0;
         if (result == OverlapResult::kUnavailable) {

@@ -97,8 +97,8 @@ float Decide(float incomingValue, int c, int count, const float* value, const fl
 }
 #else
 template <int Direction>
-float Decide(float incoming, int c, int count, const float* value, const float* blackFrom,
-             float a, float* current, float* next, std::uint8_t* out) {
+float Decide(float incoming, int c, int count, const float* value, const float* blackFrom, float a,
+             float* current, float* next, std::uint8_t* out) {
     for (; count > 0; --count, c += Direction) {
         const int i = c + 1;
         const float v = value[c] + incoming;
@@ -115,16 +115,16 @@ float Decide(float incoming, int c, int count, const float* value, const float* 
 #endif
 
 template <int Direction>
-void DiffuseRow(const PreparedRow& row, float a, float* current, float* next,
-                std::uint8_t* out, int w) {
+void DiffuseRow(const PreparedRow& row, float a, float* current, float* next, std::uint8_t* out,
+                int w) {
     const float* const value = row.value.data();
     const float* const blackFrom = row.blackFrom.data();
     int c = Direction > 0 ? 0 : w - 1;
     float incoming = current[c + 1];
     for (const PixelRun& run : row.decided) {
         incoming = PassOn<Direction>(incoming, c, (run.first - c) * Direction, current, next);
-        incoming = Decide<Direction>(incoming, run.first, run.count, value, blackFrom, a,
-                                     current, next, out);
+        incoming = Decide<Direction>(incoming, run.first, run.count, value, blackFrom, a, current,
+                                     next, out);
         c = run.first + Direction * run.count;
     }
     const int end = Direction > 0 ? w : -1;

@@ -117,9 +117,9 @@ void PrepareDirect(const RowSample& sample, const ColumnTables& tables, const Re
 // noise and passes its error on, so it is kept as value 0 (the sample of four white pixels),
 // never black.
 enum class WhitePixels {
-    kNoise,       // noise is drawn for the other pixels only: tested pixel by pixel
+    kNoise,        // noise is drawn for the other pixels only: tested pixel by pixel
     kForcedWhite,  // no noise, and a value of 0 lies in the forced white band: nothing to test
-    kTested,      // no noise, but 0 is not forced white (Threshold 0): tested pixel by pixel
+    kTested,       // no noise, but 0 is not forced white (Threshold 0): tested pixel by pixel
 };
 
 // The pixels of an interpolated row that may read a black source pixel, `run.count` of them
@@ -166,8 +166,7 @@ void DecideRange(const RowSample& sample, const ColumnTables& tables, const Resc
         // The thresholds follow from the values alone: a separate loop over the columns of the
         // run, which the compiler turns into vector compares and selects.
         const int first = Direction > 0 ? run.first : run.first - run.count + 1;
-        for (int x = first; x < first + run.count; ++x)
-            thresholds[x] = bands.BlackFrom(values[x]);
+        for (int x = first; x < first + run.count; ++x) thresholds[x] = bands.BlackFrom(values[x]);
     }
 }
 
@@ -321,8 +320,8 @@ void RowPreparer::FindReadRanges(const std::uint8_t* row0, const std::uint8_t* r
     }
 }
 
-void RowPreparer::PrepareInterpolated(const SourceBlock& src, FilterRandom& random,
-                                      std::int64_t y, PreparedRow& row, std::uint8_t* out) {
+void RowPreparer::PrepareInterpolated(const SourceBlock& src, FilterRandom& random, std::int64_t y,
+                                      PreparedRow& row, std::uint8_t* out) {
     const RowSample sample = SampleRows(*g_, src, y);
     FindReadRanges(sample.row0, sample.row1);
     // Every column outside the ranges reads four white source pixels: it prints white.

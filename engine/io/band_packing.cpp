@@ -18,7 +18,8 @@ constexpr std::array<std::uint8_t, 256> BuildReversed() {
     for (unsigned v = 0; v < 256; ++v) {
         unsigned r = 0;
         for (unsigned bit = 0; bit < 8; ++bit)
-            if ((v & (1u << bit)) != 0) r |= 0x80u >> bit;
+            if ((v & (1u << bit)) != 0)
+                r |= 0x80u >> bit;
         table[v] = static_cast<std::uint8_t>(r);
     }
     return table;

@@ -136,8 +136,8 @@ struct Rescreener {
                 return RescreenBandPrepared(s.g, s.tables, block, s.p, random, errors, out, y, h);
             case kOverlapped:
                 return RescreenBandOverlapped([](int) { return true; }, s.g, s.tables, block, s.p,
-                                              random, errors, worker, out, y, h) ==
-                       OverlapResult::kDone;
+                                              random, errors, worker, out, y,
+                                              h) == OverlapResult::kDone;
         }
         return false;
     }
@@ -230,7 +230,8 @@ TEST(RescreenEquivalence, LoopsMatchThePlainArithmeticBitForBit) {
                         }
                         for (Rescreener& way : ways)
                             for (int i = 1; i <= kWidth; ++i)
-                                ASSERT_EQ(way.errors.current()[i], cur[static_cast<std::size_t>(i)]);
+                                ASSERT_EQ(way.errors.current()[i],
+                                          cur[static_cast<std::size_t>(i)]);
                     }
     EXPECT_EQ(compared, 2 * 2 * (3 + 4) * (2 + 2 + 6));
 }

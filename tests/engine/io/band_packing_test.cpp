@@ -28,7 +28,8 @@ TEST(BandPacking, SixteenAtATimeMatchesSampleBySample) {
     // the black limit of 128.
     std::mt19937 gen(7);
     const std::uint8_t values[] = {0, 1, 127, 128, 129, 255};
-    for (std::size_t count : {0u, 1u, 7u, 8u, 9u, 15u, 16u, 17u, 23u, 24u, 31u, 32u, 33u, 47u, 48u, 1000u}) {
+    for (std::size_t count :
+         {0u, 1u, 7u, 8u, 9u, 15u, 16u, 17u, 23u, 24u, 31u, 32u, 33u, 47u, 48u, 1000u}) {
         std::vector<std::uint8_t> s(count);
         for (auto& v : s) v = values[gen() % 6];
         std::vector<std::uint8_t> expected((count + 7) / 8, 0);
