@@ -54,4 +54,20 @@ inline Shares ShareOut(float e) {
     return s;
 }
 
+// DiffuseError with the shares of ShareOut, for loops that keep the error moving along the row
+// in a register: adds 3E', 5E' and 1E' to the next row around cell i and returns `following`
+// (the next pixel's cell of the current row, read by the caller) plus 7E'. Nothing is added
+// when E is 0. The caller clears cell i.
+template <int Direction>
+inline float SpreadError(float error, float following, float* next, int i) {
+    if (error != 0.0f) {
+        const Shares s = ShareOut(error);
+        next[i - Direction] += s.e3;
+        next[i] += s.e5;
+        next[i + Direction] += s.e1;
+        following += s.e7;
+    }
+    return following;
+}
+
 }  // namespace vestrel

@@ -38,7 +38,6 @@ class RescreenWorker {
     bool Ready(int rows, int width);
     void Release();
 
-    int rows() const { return static_cast<int>(rows_.size()); }
     PreparedRow& operator[](int k) { return rows_[static_cast<std::size_t>(k)]; }
     SerialWorker& thread() { return *thread_; }
 

@@ -1,7 +1,7 @@
 // The 1-bit rescreen with error rows (DiffusionType 2) in two steps, so that only the error
 // diffusion itself stays on the thread that runs it:
 //
-//   PrepareRescreenRow works out everything of an output row that does not depend on the error
+//   RowPreparer works out everything of an output row that does not depend on the error
 //   arriving from its neighbours: the scan direction, the noise, the interpolated values, which
 //   pixels the forced bands decide, and the output of the pixels that merely pass the error
 //   on. It runs on any thread, one row after the other in image order (it draws from the
@@ -57,7 +57,9 @@ struct PreparedRow {
 class RowPreparer {
   public:
     // For the rows of a band with these geometry, column tables and parameters, which must
-    // outlive the preparer. False when memory is short.
+    // outlive the preparer. False when memory is short, or when a white source byte is worth
+    // something (valueOf[0] != 0: the pass pixels rely on four white pixels sampling to 0);
+    // RescreenBand then serves.
     bool Start(const ResampleGeometry& g, const ColumnTables& tables, const RescreenParams& p);
 
     // Prepares output row `y` (absolute) from `src`: fills `row` and writes the output of its

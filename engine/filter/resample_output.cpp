@@ -118,14 +118,7 @@ void RescreenRow(const RowInputs& in) {
         out[c] = black ? 255 : 0;
         if constexpr (M == kErrorRows) {
             const int i = c + 1;
-            float following = current[i + Direction];
-            if (e != 0.0f) {
-                const Shares s = ShareOut(e);
-                next[i - Direction] += s.e3;
-                next[i] += s.e5;
-                next[i + Direction] += s.e1;
-                following += s.e7;
-            }
+            const float following = SpreadError<Direction>(e, current[i + Direction], next, i);
             // The 7/16 of the last pixel would land in the guard cell, which nobody reads.
             current[i] = 0.0f;
             incoming = following;

@@ -19,28 +19,13 @@ namespace vestrel {
 
 namespace {
 
-// Hands error `e` of the pixel in cell i (column + 1) to its neighbours: 3/16, 5/16 and 1/16
-// to the next row, and returns `following` (the next pixel's error cell) plus 7/16. Nothing is
-// added when e is 0, as in DiffuseError.
-template <int Direction>
-inline float Spread(float e, float following, float* next, int i) {
-    if (e != 0.0f) {
-        const Shares s = ShareOut(e);
-        next[i - Direction] += s.e3;
-        next[i] += s.e5;
-        next[i + Direction] += s.e1;
-        following += s.e7;
-    }
-    return following;
-}
-
 // `count` pass pixels from column c on: each hands on the error it receives. The 7/16 of the
 // last pixel of a row lands in the guard cell, which nobody reads.
 template <int Direction>
 float PassOn(float incoming, int c, int count, float* current, float* next) {
     for (; count > 0; --count, c += Direction) {
         const int i = c + 1;
-        const float following = Spread<Direction>(incoming, current[i + Direction], next, i);
+        const float following = SpreadError<Direction>(incoming, current[i + Direction], next, i);
         current[i] = 0.0f;
         incoming = following;
     }
@@ -106,7 +91,7 @@ float Decide(float incoming, int c, int count, const float* value, const float* 
         const float vb = v - a;
         const float e = black ? vb : v;
         out[c] = black ? 255 : 0;
-        const float following = Spread<Direction>(e, current[i + Direction], next, i);
+        const float following = SpreadError<Direction>(e, current[i + Direction], next, i);
         current[i] = 0.0f;
         incoming = following;
     }
