@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Plate benchmark: vestrel against the peers on realistic plate-sized separations.
 #
-#   bench/plate_bench.sh [--plates DIR] [--runs N] [--build DIR] [--no-peers]
+#   bench/plate_bench.sh [--plates DIR] [--runs N] [--build DIR] [--no-peers] [--no-imagemagick]
 #
 # Jobs (the same files for every tool):
 #   dpi    2400 -> 1270 dpi on the 12000 x 20400 Magenta separation
@@ -10,7 +10,8 @@
 # through its ring (CacheAllLimitMB=0), the peers of ../shared/tools/peers.sh (libtiff G4
 # floor, netpbm, ImageMagick), wall time (median of N runs), input megapixels per second,
 # peak memory, and the quality figures of bench/plate_quality (ink coverage in and out,
-# LF-RMSE) computed the same way for every output.
+# LF-RMSE) computed the same way for every output. --no-imagemagick leaves out the slowest
+# peer (about a minute a run on the tabloid plate) when only the floor and netpbm ratios count.
 #
 # The plates are rendered once by ../shared/tools/make-plates.sh into --plates (default
 # /tmp/plexivar-plates), outside the repository.
@@ -22,13 +23,15 @@ plates=/tmp/plexivar-plates
 runs=3
 build="$root/build/release"
 peers=1
+imagemagick=1
 while (($#)); do
   case "$1" in
     --plates) plates=$2; shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     --build) build=$2; shift 2 ;;
     --no-peers) peers=0; shift ;;
-    *) echo "usage: bench/plate_bench.sh [--plates DIR] [--runs N] [--build DIR] [--no-peers]" >&2; exit 2 ;;
+    --no-imagemagick) imagemagick=0; shift ;;
+    *) echo "usage: bench/plate_bench.sh [--plates DIR] [--runs N] [--build DIR] [--no-peers] [--no-imagemagick]" >&2; exit 2 ;;
   esac
 done
 
@@ -98,6 +101,7 @@ job() { # TITLE INPUT VESTREL_ARGS OUT_W OUT_H OUT_DPI
     # The fastest peer with error diffusion, and the best-known one.
     run_timed "netpbm (pamscale + pamditherbw -fs)" "$in" "$work/p.tif" bash -c \
       "tifftopnm -quiet -byrow '$in' | pamscale -xsize $ow -ysize $oh 2>/dev/null | pamditherbw -fs | pnmtotiff -g4 -xresolution $dpi -yresolution $dpi > '$work/p.tif'"
+    ((imagemagick)) || return 0
     run_timed "ImageMagick (-resize, Floyd-Steinberg)" "$in" "$work/p.tif" \
       convert "$in" -filter Triangle -resize "${ow}x${oh}!" -dither FloydSteinberg -monochrome \
       -density "$dpi" -units PixelsPerInch -compress Group4 "$work/p.tif"

@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <exception>
-#include <vector>
 
 namespace vestrel {
 
@@ -60,36 +59,62 @@ void GreyRow(const std::uint8_t* up, const std::uint8_t* cur, const std::uint8_t
 
 }  // namespace
 
-int CrossAverage3(std::uint8_t* const* rows, int width, int rowCount, bool bilevel) {
-    if (width <= 0 || rowCount <= 0)
-        return 1;
-    const auto w = static_cast<std::size_t>(width);
+bool CrossAverager::Start(std::uint8_t* const* rows, int width, int rowCount, bool bilevel) {
+    rows_ = rows;
+    width_ = width;
+    rowCount_ = rowCount;
+    bilevel_ = bilevel;
+    next_ = 0;
+    final_ = 0;
+    if (width <= 0 || rowCount <= 0) {
+        final_ = rowCount_ = rowCount > 0 ? rowCount : 0;
+        return true;
+    }
     // Two result rows (row r is written back only after row r + 1 has been computed, because
     // row r + 1 still needs the unfiltered row r) and one zero row standing in for the
     // missing neighbours above the first and below the last row.
-    std::vector<std::uint8_t> scratch;
     try {
-        scratch.assign(3 * w, 0);
+        scratch_.assign(3 * static_cast<std::size_t>(width), 0);
     } catch (const std::exception&) {
-        return 0;
+        return false;
     }
-    std::uint8_t* results[2] = {scratch.data(), scratch.data() + w};
-    const std::uint8_t* zero = scratch.data() + 2 * w;
+    return true;
+}
 
-    for (int r = 0; r < rowCount; ++r) {
+void CrossAverager::AverageTo(int count) {
+    const auto w = static_cast<std::size_t>(width_);
+    std::uint8_t* const results[2] = {scratch_.data(), scratch_.data() + w};
+    const std::uint8_t* const zero = scratch_.data() + 2 * w;
+    count = count < rowCount_ ? count : rowCount_;
+    while (final_ < count) {
+        const int r = next_;
+        if (r == rowCount_) {
+            std::memcpy(rows_[r - 1], results[(r - 1) & 1], w);
+            final_ = r;
+            break;
+        }
         const bool hasUp = r > 0;
-        const bool hasDown = r + 1 < rowCount;
-        const std::uint8_t* up = hasUp ? rows[r - 1] : zero;
-        const std::uint8_t* down = hasDown ? rows[r + 1] : zero;
+        const bool hasDown = r + 1 < rowCount_;
+        const std::uint8_t* up = hasUp ? rows_[r - 1] : zero;
+        const std::uint8_t* down = hasDown ? rows_[r + 1] : zero;
         std::uint8_t* out = results[r & 1];
-        if (bilevel)
-            BilevelRow(up, rows[r], down, width, out);
+        if (bilevel_)
+            BilevelRow(up, rows_[r], down, width_, out);
         else
-            GreyRow(up, rows[r], down, int{hasUp} + int{hasDown}, width, out);
-        if (hasUp)
-            std::memcpy(rows[r - 1], results[(r - 1) & 1], w);
+            GreyRow(up, rows_[r], down, int{hasUp} + int{hasDown}, width_, out);
+        if (hasUp) {
+            std::memcpy(rows_[r - 1], results[(r - 1) & 1], w);
+            final_ = r;
+        }
+        next_ = r + 1;
     }
-    std::memcpy(rows[rowCount - 1], results[(rowCount - 1) & 1], w);
+}
+
+int CrossAverage3(std::uint8_t* const* rows, int width, int rowCount, bool bilevel) {
+    CrossAverager averager;
+    if (!averager.Start(rows, width, rowCount, bilevel))
+        return 0;
+    averager.AverageTo(rowCount);
     return 1;
 }
 

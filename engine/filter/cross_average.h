@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace vestrel {
 
@@ -14,5 +15,23 @@ namespace vestrel {
 //   mean: / 8 inside, / 7 on an edge, / 6 in a corner (and / 5, / 4 on blocks one pixel wide).
 // Returns 1 on success, 0 when the scratch rows cannot be allocated (rows are then unchanged).
 int CrossAverage3(std::uint8_t* const* rows, int width, int rowCount, bool bilevel);
+
+// CrossAverage3 a few rows at a time: after AverageTo(k) rows 0 .. k-1 hold their final values
+// (row k - 1 is written once row k has been computed, as row k still needs it unfiltered).
+class CrossAverager {
+  public:
+    // For the block of CrossAverage3. False when the scratch rows cannot be allocated.
+    bool Start(std::uint8_t* const* rows, int width, int rowCount, bool bilevel);
+    void AverageTo(int count);
+
+  private:
+    std::uint8_t* const* rows_ = nullptr;
+    int width_ = 0;
+    int rowCount_ = 0;
+    bool bilevel_ = false;
+    int next_ = 0;                       // next row to compute
+    int final_ = 0;                      // rows 0 .. final_ - 1 are written back
+    std::vector<std::uint8_t> scratch_;  // two result rows and a zero row
+};
 
 }  // namespace vestrel

@@ -9,8 +9,10 @@
 
 #include "engine/filter/filter_log.h"
 #include "engine/filter/filter_state.h"
+#include "engine/filter/overlapped_rescreen.h"
 #include "engine/filter/resample_geometry.h"
 #include "engine/filter/resample_output.h"
+#include "engine/filter/resample_sampling.h"
 #include "engine/filter/source_averaging.h"
 
 namespace vestrel {
@@ -19,6 +21,10 @@ namespace {
 
 // The only separation of this system; the filter works on separation 0 of every area.
 constexpr int kSeparation = 0;
+
+// Narrowest rows rescreened with a worker thread. Handing a row over costs about a
+// microsecond; a row of this width takes several to diffuse, a plate row a hundred.
+constexpr int kOverlapWidth = 1024;
 
 // What the resampling filter keeps for one image besides the common state.
 struct ResampleState {
@@ -37,9 +43,13 @@ struct ResampleState {
     // Source rows of the current request: one pointer per requested row, filled by the
     // reader; grows to the largest request of the image and is kept for the next band.
     std::vector<std::uint8_t*> requestRows;
+    // The same rows from the request's first column on, for the averager.
+    std::vector<std::uint8_t*> averagedRows;
     // The request's row tables, one per separation (only separation 0 is used).
     std::array<std::uint8_t**, 1> separationTables{};
     ColumnTables columns;  // per output column, built with the first band
+    // The rescreen's worker thread and its prepared rows, from the first band to the release.
+    RescreenWorker rescreenWorker;
     // Value of a source byte for the rescreen (see RescreenParams::valueOf).
     std::array<float, 256> valueOf{};
 };
@@ -106,6 +116,7 @@ int InitLocked(const AreaDesc& destDesc, int& status) {
     rs.doaverage = cs.doaverage && source.h > cs.averageHalf;
     FillValueTable(rs, cs);
     rs.columns.Release();
+    rs.rescreenWorker.Release();
 
     if (cs.diffusionType == kDiffusionTwoD && !cs.errorRows.Allocate(destDesc.w)) {
         FilterError("DoFilterData: memory allocation failed\n");
@@ -185,25 +196,38 @@ int ResampleLocked(const AreaDesc& destDesc, SourceRowSet& rows, int first) {
         FilterLog("FilterArea: got src data sep %d: %5.3f seconds\n", kSeparation,
                   SecondsSinceSetup(cs));
 
-    if (rs.doaverage) {
-        // Averaging in place: the rows are the reader's expanded copies, valid until the next
-        // request. The block starts at column firstCol: the row pointers are moved there for
-        // the averager and back afterwards (no second table).
-        for (std::uint8_t*& row : rs.requestRows) row += req.firstCol;
-        const bool averaged = AverageRowsInPlace(rs.requestRows.data(), req.cols(), req.rows(),
-                                                 cs.averageSize, rs.bitsPerSample == 1);
-        for (std::uint8_t*& row : rs.requestRows) row -= req.firstCol;
-        if (!averaged)
-            return 0;
-        if (cs.verbose != 0)
-            FilterLog("FilterArea: avg      data sep %d: %5.3f seconds\n", kSeparation,
-                      SecondsSinceSetup(cs));
-    }
-
     if (!rs.columns.BuiltFor(destDesc.x, w) && !rs.columns.Build(rs.geometry, destDesc.x, w)) {
         FilterError("FilterArea: memory allocation failed\n");
         return 0;
     }
+
+    // Averaging in place: the rows are the reader's expanded copies, valid until the next
+    // request. The averager sees the block from column firstCol on, through a second table of
+    // row pointers (the rescreen reads the first one meanwhile). With the rescreen's worker the
+    // rows are averaged only as far as the rows prepared so far read them.
+    if (rs.doaverage) {
+        try {
+            rs.averagedRows.assign(rs.requestRows.begin(), rs.requestRows.end());
+        } catch (const std::exception&) {
+            FilterError("FilterArea: memory allocation failed\n");
+            return 0;
+        }
+        for (std::uint8_t*& row : rs.averagedRows) row += req.firstCol;
+    }
+    SourceAverager averager;
+    bool averagerStarted = false;
+    auto averageRows = [&](int count) {
+        if (!rs.doaverage)
+            return true;
+        if (!averagerStarted) {
+            if (!averager.Start(rs.averagedRows.data(), req.cols(), req.rows(), cs.averageSize,
+                                rs.bitsPerSample == 1))
+                return false;
+            averagerStarted = true;
+        }
+        averager.AverageTo(count);
+        return true;
+    };
 
     SourceBlock src;
     src.rows = rs.requestRows.data();
@@ -221,16 +245,40 @@ int ResampleLocked(const AreaDesc& destDesc, SourceRowSet& rows, int first) {
     params.diffusionToggle = cs.diffusionToggle;
     params.randomReverse = rs.randomReverse;
     std::uint8_t* const* out = destDesc.rowTables[kSeparation];
-    if (rs.bitsPerSample == 1) {
-        if (cs.diffusionType == kDiffusionTwoD && cs.errorRows.width() < w) {
-            FilterError("FilterArea: filter not set up\n");
+    if (rs.bitsPerSample != 1) {
+        if (!averageRows(req.rows()))
             return 0;
-        }
+        GreyBand(rs.geometry, rs.columns, src, params, cs.random, out, destDesc.y, h);
+    } else if (cs.diffusionType != kDiffusionTwoD) {
+        if (!averageRows(req.rows()))
+            return 0;
         RescreenBand(rs.geometry, rs.columns, src, params, cs.random, cs.errorRows, out, destDesc.y,
                      h);
     } else {
-        GreyBand(rs.geometry, rs.columns, src, params, cs.random, out, destDesc.y, h);
+        if (cs.errorRows.width() < w) {
+            FilterError("FilterArea: filter not set up\n");
+            return 0;
+        }
+        // The diffusion is the serial part; everything else of the band goes to a worker.
+        // Without memory for its rows or without a thread the band runs here, the same bits.
+        const OverlapResult result =
+            w < kOverlapWidth ? OverlapResult::kUnavailable
+                              : RescreenBandOverlapped(averageRows, rs.geometry, rs.columns, src,
+                                                       params, cs.random, cs.errorRows,
+                                                       rs.rescreenWorker, out, destDesc.y, h);
+        if (result == OverlapResult::kFailed)
+            return 0;
+        if (result == OverlapResult::kUnavailable) {
+            if (!averageRows(req.rows()))
+                return 0;
+            RescreenBand(rs.geometry, rs.columns, src, params, cs.random, cs.errorRows, out,
+                         destDesc.y, h);
+        }
     }
+
+    if (rs.doaverage && cs.verbose != 0)
+        FilterLog("FilterArea: avg      data sep %d: %5.3f seconds\n", kSeparation,
+                  SecondsSinceSetup(cs));
 
     // CacheActive asks for the last rows of a band to be copied back to a row cache. Nothing
     // is copied: the reader keeps the packed rows of overlapping requests itself and expands
@@ -288,7 +336,9 @@ void ReleaseBandTables() {
     std::lock_guard<std::mutex> lock(FilterMutex());
     ResampleState& rs = State();
     rs.columns.Release();
+    rs.rescreenWorker.Release();
     std::vector<std::uint8_t*>().swap(rs.requestRows);
+    std::vector<std::uint8_t*>().swap(rs.averagedRows);
     rs.separationTables[0] = nullptr;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/filter/error_diffusion.h"
+
 namespace vestrel {
 
 namespace {
@@ -35,38 +37,6 @@ int MethodOf(std::int32_t diffusionType) {
     if (diffusionType == kDiffusionRowCarry)
         return kCarry;
     return kThreshold;
-}
-
-// Bilinear sample: p00 (1-fx)(1-fy) + p01 fx (1-fy) + p10 (1-fx) fy + p11 fx fy, evaluated in
-// exactly this order in single precision.
-inline float Interpolate(float p00, float p01, float p10, float p11, float fx, float gx, float fy,
-                         float gy) {
-    return p00 * gx * gy + p01 * fx * gy + p10 * gx * fy + p11 * fx * fy;
-}
-
-// The multiples of E' = E / 16 that the diffusion hands out, formed as 2E' = E' + E',
-// 3E' = 2E' + E', 5E' = 3E' + 2E', 7E' = 5E' + 2E'. While E' is a normal float (|E| >= 2^-122)
-// E' and 2E' are exact and 2E' + E' is 3E / 16 rounded once, so E * 0.125 and E * 0.1875 give
-// the same bits with a shorter chain of dependent operations; below that the additions are
-// done one after another.
-struct Shares {
-    float e1, e3, e5, e7;
-};
-
-inline Shares ShareOut(float e) {
-    Shares s;
-    s.e1 = e * 0.0625f;
-    float e2 = 0.0f;
-    if (std::fabs(e) >= 0x1p-122f) {
-        e2 = e * 0.125f;
-        s.e3 = e * 0.1875f;
-    } else {
-        e2 = s.e1 + s.e1;
-        s.e3 = e2 + s.e1;
-    }
-    s.e5 = s.e3 + e2;
-    s.e7 = s.e5 + e2;
-    return s;
 }
 
 // One output row of the 1-bit rescreen, in scan direction `Direction`.
@@ -148,14 +118,7 @@ void RescreenRow(const RowInputs& in) {
         out[c] = black ? 255 : 0;
         if constexpr (M == kErrorRows) {
             const int i = c + 1;
-            float following = current[i + Direction];
-            if (e != 0.0f) {
-                const Shares s = ShareOut(e);
-                next[i - Direction] += s.e3;
-                next[i] += s.e5;
-                next[i + Direction] += s.e1;
-                following += s.e7;
-            }
+            const float following = SpreadError<Direction>(e, current[i + Direction], next, i);
             // The 7/16 of the last pixel would land in the guard cell, which nobody reads.
             current[i] = 0.0f;
             incoming = following;
@@ -191,24 +154,13 @@ RowKernel PickMethod(int method, bool noise, bool rightToLeft) {
     }
 }
 
-const std::uint8_t* BlockRow(const SourceBlock& src, std::int64_t row) {
-    const std::int64_t clamped = std::clamp<std::int64_t>(row, src.firstRow, src.endRow - 1);
-    return src.rows[clamped - src.firstRow];
-}
-
-// Chooses the source rows of output row Y and their weights.
+// Takes the source rows of output row Y and their weights into `in`.
 void SelectRows(const ResampleGeometry& g, const SourceBlock& src, std::int64_t y, RowInputs& in) {
-    if (!g.doreschange) {
-        in.row0 = BlockRow(src, y + g.rowOffset);
-        in.row1 = in.row0;
-        return;
-    }
-    const float s = SourceRowPosition(g, y);
-    const std::int64_t r0 = FloorToInt(s);
-    in.row0 = BlockRow(src, r0);
-    in.row1 = BlockRow(src, r0 + 1);
-    in.fy = s - std::floor(s);
-    in.gy = 1.0f - in.fy;
+    const RowSample sample = SampleRows(g, src, y);
+    in.row0 = sample.row0;
+    in.row1 = sample.row1;
+    in.fy = sample.fy;
+    in.gy = sample.gy;
 }
 
 RowInputs CommonInputs(const ColumnTables& tables, const RescreenParams& p, FilterRandom& random) {
@@ -248,6 +200,10 @@ void GreyRow(const RowInputs& in) {
 
 }  // namespace
 
+bool ScanRightToLeft(const RescreenParams& p, FilterRandom& random, std::int64_t y) {
+    return p.randomReverse ? random.Draw() % 2 == 0 : p.diffusionToggle != 0 && y % 2 != 0;
+}
+
 void RescreenBand(const ResampleGeometry& g, const ColumnTables& tables, const SourceBlock& src,
                   const RescreenParams& p, FilterRandom& random, ErrorRows& errors,
                   std::uint8_t* const* out, std::int64_t y, int h) {
@@ -255,10 +211,7 @@ void RescreenBand(const ResampleGeometry& g, const ColumnTables& tables, const S
     RowInputs in = CommonInputs(tables, p, random);
     for (int r = 0; r < h; ++r) {
         const std::int64_t row = y + r;
-        // The direction is drawn before the row's noise, so the sequence of draws is the same
-        // however the image is cut into bands.
-        const bool rightToLeft =
-            p.randomReverse ? random.Draw() % 2 == 0 : p.diffusionToggle != 0 && row % 2 != 0;
+        const bool rightToLeft = ScanRightToLeft(p, random, row);
         SelectRows(g, src, row, in);
         in.out = out[r];
         if (method == kErrorRows) {

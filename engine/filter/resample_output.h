@@ -7,16 +7,9 @@
 #include "engine/filter/filter_random.h"
 #include "engine/filter/filter_state.h"
 #include "engine/filter/resample_geometry.h"
+#include "engine/filter/resample_sampling.h"
 
 namespace vestrel {
-
-// The fetched (and averaged) source rows of a band: rows[k] is source row firstRow + k and is
-// indexed by source column. Holds every row and column the band's samples read.
-struct SourceBlock {
-    std::uint8_t* const* rows = nullptr;
-    std::int32_t firstRow = 0;
-    std::int32_t endRow = 0;
-};
 
 struct RescreenParams {
     // Value of a source byte: the averaged value itself when averaging, else A for any
@@ -32,6 +25,11 @@ struct RescreenParams {
     std::int32_t diffusionToggle = 1;
     bool randomReverse = false;
 };
+
+// Scan direction of 1-bit output row `y` (absolute): right to left when a fresh draw is even
+// with RandomReverse, otherwise on odd rows when DiffusionToggle is set. The draw comes before
+// the row's noise, so the sequence of draws is the same however the image is cut into bands.
+bool ScanRightToLeft(const RescreenParams& p, FilterRandom& random, std::int64_t y);
 
 // Writes output rows y .. y + h - 1 (absolute row numbers), w = tables.w columns each, as 0
 // (white) or 255 (black), into out[0 .. h-1]. `errors` is used with DiffusionType 2 and must

@@ -1,8 +1,5 @@
 #include "engine/filter/source_averaging.h"
 
-#include "engine/filter/box_averager.h"
-#include "engine/filter/cross_average.h"
-
 namespace vestrel {
 
 // The box window of row k spans rows k - (n - 1 - n/2) .. k + n/2, and likewise for columns;
@@ -25,23 +22,42 @@ int AveragingContextAfter(int side) {
 
 bool AverageRowsInPlace(std::uint8_t* const* rows, int width, int rowCount, int side,
                         bool bilevel) {
-    if (rowCount <= 0 || width <= 0)
-        return true;
-    if (side <= 2)
-        return CrossAverage3(rows, width, rowCount, bilevel) != 0;
-
-    BoxAverager averager(side, width, 0, 256, bilevel);
-    if (!averager.ok())
+    SourceAverager averager;
+    if (!averager.Start(rows, width, rowCount, side, bilevel))
         return false;
+    averager.AverageTo(rowCount);
+    return true;
+}
+
+bool SourceAverager::Start(std::uint8_t* const* rows, int width, int rowCount, int side,
+                           bool bilevel) {
+    rows_ = rows;
+    rowCount_ = rowCount > 0 && width > 0 ? rowCount : 0;
+    box_.reset();
+    if (side <= 2)
+        return cross_.Start(rows, width, rowCount_, bilevel);
+    box_.emplace(side, width, 0, 256, bilevel);
     // Row k + half enters as row k leaves: the window of output row k is rows
     // k + half - n + 1 .. k + half, clipped to the block. The averager keeps its own copies,
     // so row k can be overwritten once it has entered.
-    const int half = side / 2;
-    for (int k = -half; k < rowCount; ++k) {
-        const int entering = k + half;
-        averager.push(entering < rowCount ? rows[entering] : nullptr, k >= 0 ? rows[k] : nullptr);
+    half_ = side / 2;
+    next_ = -half_;
+    return rowCount_ == 0 || box_->ok();
+}
+
+void SourceAverager::AverageTo(int count) {
+    if (!box_) {
+        cross_.AverageTo(count);
+        return;
     }
-    return true;
+    if (rowCount_ == 0)
+        return;
+    count = count < rowCount_ ? count : rowCount_;
+    for (; next_ < count; ++next_) {
+        const int entering = next_ + half_;
+        box_->push(entering < rowCount_ ? rows_[entering] : nullptr,
+                   next_ >= 0 ? rows_[next_] : nullptr);
+    }
 }
 
 }  // namespace vestrel

@@ -3,6 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+
+#include "engine/filter/box_averager.h"
+#include "engine/filter/cross_average.h"
 
 namespace vestrel {
 
@@ -15,5 +19,23 @@ int AveragingContextAfter(int side);
 // whole image: n > 2 with BoxAverager (256 levels), otherwise with CrossAverage3. `bilevel`
 // for 1-bit sources (any non-zero pixel is black). False when memory is short.
 bool AverageRowsInPlace(std::uint8_t* const* rows, int width, int rowCount, int side, bool bilevel);
+
+// AverageRowsInPlace a few rows at a time, so that the first rows can be used while the later
+// ones are still being averaged: after AverageTo(k) rows 0 .. k-1 hold exactly the values
+// AverageRowsInPlace gives them. Rows from k on may already be changed.
+class SourceAverager {
+  public:
+    // For the block of AverageRowsInPlace. False when memory is short.
+    bool Start(std::uint8_t* const* rows, int width, int rowCount, int side, bool bilevel);
+    void AverageTo(int count);
+
+  private:
+    std::uint8_t* const* rows_ = nullptr;
+    int rowCount_ = 0;
+    int half_ = 0;
+    int next_ = 0;  // box window: the next output row
+    CrossAverager cross_;
+    std::optional<BoxAverager> box_;  // for sides above 2
+};
 
 }  // namespace vestrel

@@ -1,13 +1,48 @@
 #include "engine/io/band_packing.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vestrel {
 
+namespace {
+
+// Each byte value with its bits in reverse order.
+constexpr std::array<std::uint8_t, 256> BuildReversed() {
+    std::array<std::uint8_t, 256> table{};
+    for (unsigned v = 0; v < 256; ++v) {
+        unsigned r = 0;
+        for (unsigned bit = 0; bit < 8; ++bit)
+            if ((v & (1u << bit)) != 0)
+                r |= 0x80u >> bit;
+        table[v] = static_cast<std::uint8_t>(r);
+    }
+    return table;
+}
+
+constexpr std::array<std::uint8_t, 256> kReversed = BuildReversed();
+
+}  // namespace
+
 void PackRow(const std::uint8_t* samples, std::size_t count, std::uint8_t* out) {
     const std::size_t whole = count / 8;
-    for (std::size_t b = 0; b < whole; ++b) {
+    std::size_t b = 0;
+#if defined(__SSE2__)
+    // Sixteen samples at a time: the mask of their top bits has sample i in bit i, so each of
+    // its bytes is a packed byte with the bits in reverse order.
+    for (; b + 2 <= whole; b += 2) {
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + b * 8));
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(s));
+        out[b] = kReversed[mask & 0xFFu];
+        out[b + 1] = kReversed[mask >> 8];
+    }
+#endif
+    for (; b < whole; ++b) {
         const std::uint8_t* s = samples + b * 8;
         // Bit 7 of each sample is its black bit (samples of 128 and above are black).
         out[b] = static_cast<std::uint8_t>((s[0] & 0x80) | ((s[1] & 0x80) >> 1) |

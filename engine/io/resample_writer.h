@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/io/serial_worker.h"
+#include "engine/filter/serial_worker.h"
 
 namespace vestrel {
 

@@ -1,4 +1,5 @@
-// Descreening averagers: exact integer results, clipped windows, in-place use.
+// Descreening averagers: exact integer results, clipped windows, in-place use, averaging in
+// steps.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -166,6 +167,32 @@ TEST(CrossAverage3, GreyIsTheRoundedWeightedMean) {
     auto q = Pointers(column);
     ASSERT_EQ(CrossAverage3(q.data(), 1, 3, false), 1);
     EXPECT_EQ(column[1][0], (100 + 100 + 0 + 3) / 6);
+}
+
+TEST(SourceAverager, RowsAveragedInStepsMatchTheWholeBlock) {
+    // The rescreen's worker averages a band's rows only as far as the next prepared row needs
+    // them: every row it reads must already hold its final value, whatever the steps.
+    struct Case {
+        int side, w, h;
+        bool bilevel;
+    };
+    for (const Case c : {Case{1, 9, 7, true}, Case{2, 13, 11, true}, Case{2, 6, 9, false},
+                         Case{2, 5, 1, true}, Case{3, 11, 10, true}, Case{4, 9, 12, true},
+                         Case{7, 8, 5, false}, Case{6, 10, 3, true}}) {
+        Rows whole = RandomRows(c.w, c.h, c.bilevel, static_cast<unsigned>(c.side * 7 + c.h));
+        Rows stepped = whole;
+        auto p = Pointers(whole);
+        ASSERT_TRUE(AverageRowsInPlace(p.data(), c.w, c.h, c.side, c.bilevel));
+        auto q = Pointers(stepped);
+        SourceAverager averager;
+        ASSERT_TRUE(averager.Start(q.data(), c.w, c.h, c.side, c.bilevel));
+        for (int rows : {1, 1, 2, 4, 5, c.h - 1, c.h, c.h + 3}) {
+            averager.AverageTo(rows);
+            for (int r = 0; r < std::min(rows, c.h); ++r)
+                ASSERT_EQ(stepped[static_cast<std::size_t>(r)], whole[static_cast<std::size_t>(r)])
+                    << "side " << c.side << " h " << c.h << " after " << rows << " row " << r;
+        }
+    }
 }
 
 }  // namespace

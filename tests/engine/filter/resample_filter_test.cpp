@@ -224,6 +224,18 @@ TEST_F(ResampleFilter, OutputChecksumIsPinned) {
     EXPECT_EQ(testing::Fnv1a(out), 4397977776106684048ull);
     FilterSettings t = ResampleSettings(image, 1.005f, 2);
     EXPECT_EQ(testing::Fnv1a(RunFilter(t, image, 32, ok)), 16432034019103788895ull);
+
+    // Rows wide enough to be prepared on a second thread while they are diffused: the same
+    // bits as one thread gave before there was a second one. The fan-out setting, and noise.
+    const TestImage wide = HalftoneImage(1500, 70, 6);
+    ServeImage(&wide, nullptr);
+    FilterSettings fanOut = ResampleSettings(wide, 1.005f, 2);
+    EXPECT_EQ(testing::Fnv1a(RunFilter(fanOut, wide, 16, ok)), 11350681857693622066ull);
+    ASSERT_TRUE(ok);
+    FilterSettings noisy = ResampleSettings(wide, 1.37f, 4);
+    noisy.NoiseLevel = 4;
+    EXPECT_EQ(testing::Fnv1a(RunFilter(noisy, wide, 16, ok)), 17947254717824976547ull);
+    ASSERT_TRUE(ok);
 }
 
 TEST_F(ResampleFilter, VerboseWritesTimingLines) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 namespace vestrel {
@@ -20,6 +21,25 @@ TEST(BandPacking, MostSignificantBitFirstAndSpareBitsZero) {
     PackRow(s.data(), s.size(), out.data());
     EXPECT_EQ(out[0], 0xA0);  // 1010 0000
     EXPECT_EQ(out[1], 0xA0);  // #.# and five spare zero bits
+}
+
+TEST(BandPacking, SixteenAtATimeMatchesSampleBySample) {
+    // Rows of every length around the sixteen-sample steps, with samples just below and at
+    // the black limit of 128.
+    std::mt19937 gen(7);
+    const std::uint8_t values[] = {0, 1, 127, 128, 129, 255};
+    for (std::size_t count :
+         {0u, 1u, 7u, 8u, 9u, 15u, 16u, 17u, 23u, 24u, 31u, 32u, 33u, 47u, 48u, 1000u}) {
+        std::vector<std::uint8_t> s(count);
+        for (auto& v : s) v = values[gen() % 6];
+        std::vector<std::uint8_t> expected((count + 7) / 8, 0);
+        for (std::size_t i = 0; i < count; ++i)
+            if (s[i] >= 128)
+                expected[i / 8] = static_cast<std::uint8_t>(expected[i / 8] | (0x80 >> (i % 8)));
+        std::vector<std::uint8_t> out((count + 7) / 8, 0x5A);
+        PackRow(s.data(), count, out.data());
+        EXPECT_EQ(out, expected) << count << " samples";
+    }
 }
 
 TEST(BandPacking, CanvasPlacementIsRoundedUpToAByte) {

@@ -1,8 +1,9 @@
 // One background thread that runs tasks one after another, in the order given. The
 // resampling run hands it the encoding of each finished band, so that the Group 4 encoder
-// works on band k while the filter computes band k + 1. At most one task is outstanding:
-// Post waits for the previous task to finish, which is what lets the caller alternate
-// between two band buffers safely.
+// works on band k while the filter computes band k + 1; the filter hands it the preparation of
+// a band's rows while it diffuses them. At most one task is outstanding: Post
+// waits for the previous task to finish, which is what lets the caller alternate between two
+// band buffers safely.
 #pragma once
 
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "engine/io/serial_worker.h"
+#include "engine/filter/serial_worker.h"
 
 #include <gtest/gtest.h>
 
