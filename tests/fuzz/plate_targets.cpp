@@ -1,0 +1,196 @@
+// Fuzz targets for plates: the engine's three runs, the background merge and the row reader,
+// each given a TIFF file of any bytes. Besides not crashing, each run keeps its promises
+// about files: a success leaves a readable 1-bit image at the output path, a failure a
+// message and no file at all (no output, no working file).
+#include <unistd.h>
+
+#include <array>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/api/engine_setup.h"
+#include "engine/io/unique_tiff.h"
+#include "engine/pipeline/delivery.h"
+#include "engine/pipeline/dot_gain_tiff.h"
+#include "engine/pipeline/input_facts.h"
+#include "engine/pipeline/output_geometry.h"
+#include "engine/pipeline/resample_tiff.h"
+#include "engine/pipeline/simple_resample_tiff.h"
+#include "engine/tiff/background_merge.h"
+#include "engine/tiff/row_reader.h"
+#include "engine/tiff/tiff_open.h"
+#include "tests/fuzz/fuzz_targets.h"
+#include "tests/fuzz/plate_parameters.h"
+#include "tests/fuzz/scratch.h"
+#include "tests/fuzz/target_functions.h"
+
+namespace plexivar::fuzz {
+namespace {
+
+bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+// The input's facts as the pipelines read them; false when they refuse it at once.
+bool ReadFacts(const std::string& path, vestrel::InputFacts& facts) {
+    vestrel::UniqueTiff tif(vestrel::OpenTiff(path, "r"));
+    std::string error;
+    return tif && vestrel::ReadInputFacts(tif.get(), facts, error);
+}
+
+bool WithinBudget(std::uint64_t width, std::uint64_t height, std::uint64_t budget = kMaxFuzzPixels) {
+    return width * height <= budget;
+}
+
+// Width and height of the first image of a file, for the budget of the merge; false when it
+// does not open.
+bool ImageSize(const std::string& path, std::uint32_t& width, std::uint32_t& height) {
+    vestrel::UniqueTiff tif(vestrel::OpenTiff(path, "r"));
+    return tif && TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) == 1 &&
+           TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height) == 1;
+}
+
+// A run's result at `output` is a 1-bit image that reads from top to bottom.
+void RequireReadableOutput(const std::string& output, const char* run) {
+    vestrel::UniqueTiff tif(vestrel::OpenTiff(output, "r"));
+    Require(tif != nullptr, "a successful run leaves its output", run);
+    vestrel::RowReader rows;
+    std::string error;
+    Require(rows.Init(tif.get(), &error), "the output is a 1-bit image", std::string(run) + ": " + error);
+    std::vector<std::uint8_t> row(rows.rowBytes());
+    for (std::uint32_t y = 0; y < rows.height(); ++y)
+        Require(rows.ReadRow(y, row.data()), "the output reads", run);
+}
+
+// After a run: on success the output is there and readable, on failure there is a message
+// and neither the output nor the working file named in the caller's buffer. Both are
+// removed for the next input.
+void CheckRun(int result, const std::string& output, const char* outputBuffer,
+              const char* errorText, const char* run) {
+    const std::string working = outputBuffer;
+    if (result == 1) {
+        RequireReadableOutput(output, run);
+    } else {
+        Require(errorText == nullptr || errorText[0] != '\0', "a failed run says why", run);
+        Require(!Exists(output), "a failed run leaves no output", run);
+        Require(working == output || !Exists(working), "a failed run leaves no working file",
+                std::string(run) + ": " + working);
+    }
+    ::unlink(output.c_str());
+    if (working != output) ::unlink(working.c_str());
+}
+
+struct CallBuffers {
+    std::array<char, VESTREL_OUTPUT_PATH_SIZE> outputPath{};
+    std::array<char, VESTREL_ERROR_TEXT_SIZE> errorText{};
+
+    explicit CallBuffers(const std::string& output) {
+        std::strncpy(outputPath.data(), output.c_str(), outputPath.size() - 1);
+    }
+};
+
+}  // namespace
+
+void FuzzResamleTIFF(const std::uint8_t* data, std::size_t size) {
+    if (size < kResampleParameterBytes) return;
+    const ResampleParameters p = DecodeResampleParameters(data);
+    const std::string input =
+        WriteScratchFile("resample.tif", {reinterpret_cast<const char*>(data) + kResampleParameterBytes,
+                                          size - kResampleParameterBytes});
+    vestrel::InputFacts facts;
+    if (ReadFacts(input, facts)) {
+        if (!WithinBudget(facts.width, facts.height)) return;
+        vestrel::GeometryRequest request;
+        request.inW = facts.width;
+        request.inH = facts.height;
+        request.hasFileResolution = facts.hasResolution;
+        request.fileResX = facts.resX;
+        request.fileResY = facts.resY;
+        request.resolutionX = p.resolutionX;
+        request.resolutionY = p.resolutionY;
+        request.scaleX = p.scaleX;
+        request.scaleY = p.scaleY;
+        request.keepResolution = p.keepResolution;
+        vestrel::OutputGeometry geometry;
+        if (vestrel::ComputeOutputGeometry(request, geometry, nullptr) &&
+            !WithinBudget(geometry.outW, geometry.outH, 4 * kMaxFuzzPixels))
+            return;
+    }
+    vestrel::StoreParams(p.lineBuffers, p.xReference, p.yReference);
+    const std::string output = ScratchFolder() + "/resampled.tif";
+    CallBuffers call(output);
+    const int result = vestrel::RunResamleTIFF(
+        input.c_str(), call.outputPath.data(), p.keepSize, p.keepResolution, p.resolutionX,
+        p.resolutionY, p.scaleX, p.scaleY, p.topMargin, p.bottomMargin, p.leftMargin,
+        p.rightMargin, call.errorText.data(), nullptr, p.mergeBackground,
+        BackgroundPlatePath().c_str());
+    CheckRun(result, output, call.outputPath.data(), call.errorText.data(), "ResamleTIFF");
+}
+
+void FuzzSimpleResamleTIFF(const std::uint8_t* data, std::size_t size) {
+    if (size < kSimpleParameterBytes) return;
+    const double scale = DecodeSimpleScale(data);
+    const std::string input =
+        WriteScratchFile("simple.tif", {reinterpret_cast<const char*>(data) + kSimpleParameterBytes,
+                                        size - kSimpleParameterBytes});
+    vestrel::InputFacts facts;
+    if (ReadFacts(input, facts) && !WithinBudget(facts.width, facts.height)) return;
+    const std::string output = ScratchFolder() + "/simple-out.tif";
+    const int result = vestrel::RunSimpleResamleTIFF(input.c_str(), output.c_str(), 0, 0, scale);
+    CheckRun(result, output, output.c_str(), nullptr, "SimpleResamleTIFF");
+}
+
+void FuzzDotGainTIFF(const std::uint8_t* data, std::size_t size) {
+    if (size < kDotGainParameterBytes) return;
+    const char* separation = DecodeSeparationName(data);
+    const std::string input =
+        WriteScratchFile("dotgain.tif", {reinterpret_cast<const char*>(data) + kDotGainParameterBytes,
+                                         size - kDotGainParameterBytes});
+    vestrel::InputFacts facts;
+    if (ReadFacts(input, facts) && !WithinBudget(facts.width, facts.height)) return;
+    const std::string output = ScratchFolder() + "/dotgain-out.tif";
+    CallBuffers call(output);
+    const int result = vestrel::RunDotGainTIFF(input.c_str(), separation, call.outputPath.data(),
+                                               call.errorText.data(), nullptr);
+    CheckRun(result, output, call.outputPath.data(), call.errorText.data(), "DotGainTIFF");
+}
+
+void FuzzBackgroundMerge(const std::uint8_t* data, std::size_t size) {
+    if (size < kMergeParameterBytes) return;
+    const MergeParameters p = DecodeMergeParameters(data, size);
+    const char* bytes = reinterpret_cast<const char*>(data) + kMergeParameterBytes;
+    const std::string first = WriteScratchFile("merge-1.tif", {bytes, p.firstSize});
+    const std::string second = WriteScratchFile(
+        "merge-2.tif", {bytes + p.firstSize, size - kMergeParameterBytes - p.firstSize});
+    for (const std::string& path : {first, second}) {
+        std::uint32_t width = 0, height = 0;
+        if (ImageSize(path, width, height) && !WithinBudget(width, height)) return;
+    }
+    const std::string output = ScratchFolder() + "/merged.tif";
+    std::string error;
+    const bool merged = vestrel::MergeBackground(first, second, output, p.description,
+                                                 p.compression, &error);
+    CheckRun(merged ? 1 : 0, output, output.c_str(), error.c_str(), "MergeBackground");
+}
+
+void FuzzRowReader(const std::uint8_t* data, std::size_t size) {
+    const std::string path =
+        WriteScratchFile("rows.tif", {reinterpret_cast<const char*>(data), size});
+    vestrel::UniqueTiff tif(vestrel::OpenTiff(path, "r"));
+    if (!tif) return;
+    // The first few images of the file, each read top to bottom and then its first row again.
+    for (int image = 0; image < 4; ++image) {
+        vestrel::RowReader rows;
+        std::string error;
+        if (rows.Init(tif.get(), &error) && WithinBudget(rows.width(), rows.height(), 8 * kMaxFuzzPixels)) {
+            Require(rows.rowBytes() == (static_cast<std::uint64_t>(rows.width()) + 7) / 8,
+                    "a row is the width in whole bytes");
+            std::vector<std::uint8_t> row(rows.rowBytes());
+            std::uint32_t y = 0;
+            while (y < rows.height() && rows.ReadRow(y, row.data())) ++y;
+            rows.ReadRow(0, row.data());
+        }
+        if (TIFFReadDirectory(tif.get()) != 1) break;
+    }
+}
+
+}  // namespace plexivar::fuzz
