@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "db/database_manager.h"
-#include "tests/db/child_process.h"
+#include "tests/support/child_process.h"
 #include "tests/db/test_database.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_plate.h"
