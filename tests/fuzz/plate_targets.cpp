@@ -4,8 +4,11 @@
 // message and no file at all (no output, no working file).
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdarg>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +23,7 @@
 #include "engine/tiff/background_merge.h"
 #include "engine/tiff/row_reader.h"
 #include "engine/tiff/tiff_open.h"
+#include "tests/engine/plate_images.h"
 #include "tests/fuzz/fuzz_targets.h"
 #include "tests/fuzz/plate_parameters.h"
 #include "tests/fuzz/scratch.h"
@@ -49,8 +53,9 @@ bool ImageSize(const std::string& path, std::uint32_t& width, std::uint32_t& hei
            TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height) == 1;
 }
 
-// A run's result at `output` is a 1-bit image that reads from top to bottom.
-void RequireReadableOutput(const std::string& output, const char* run) {
+// A run's result at `output` is a 1-bit image that reads from top to bottom; returns its
+// size.
+std::pair<std::uint32_t, std::uint32_t> RequireReadableOutput(const std::string& output, const char* run) {
     vestrel::UniqueTiff tif(vestrel::OpenTiff(output, "r"));
     Require(tif != nullptr, "a successful run leaves its output", run);
     vestrel::RowReader rows;
@@ -59,16 +64,20 @@ void RequireReadableOutput(const std::string& output, const char* run) {
     std::vector<std::uint8_t> row(rows.rowBytes());
     for (std::uint32_t y = 0; y < rows.height(); ++y)
         Require(rows.ReadRow(y, row.data()), "the output reads", run);
+    return {rows.width(), rows.height()};
 }
 
-// After a run: on success the output is there and readable, on failure there is a message
-// and neither the output nor the working file named in the caller's buffer. Both are
-// removed for the next input.
+// After a run: on success the output is there and readable (of the input's size where the
+// run keeps it), on failure there is a message and neither the output nor the working file
+// named in the caller's buffer. Both are removed for the next input.
 void CheckRun(int result, const std::string& output, const char* outputBuffer,
-              const char* errorText, const char* run) {
+              const char* errorText, const char* run, const vestrel::InputFacts* sameSizeAs = nullptr) {
     const std::string working = outputBuffer;
     if (result == 1) {
-        RequireReadableOutput(output, run);
+        const auto [width, height] = RequireReadableOutput(output, run);
+        if (sameSizeAs != nullptr)
+            Require(width == sameSizeAs->width && height == sameSizeAs->height,
+                    "the output has the input's size", run);
     } else {
         Require(errorText == nullptr || errorText[0] != '\0', "a failed run says why", run);
         Require(!Exists(output), "a failed run leaves no output", run);
@@ -77,6 +86,82 @@ void CheckRun(int result, const std::string& output, const char* outputBuffer,
     }
     ::unlink(output.c_str());
     if (working != output) ::unlink(working.c_str());
+}
+
+// The first image of `path` as the TIFF library reads it whole (RGBA, top row first), when
+// it decodes without a single warning or error. Only then must two ways of reading it agree
+// pixel for pixel: on damaged data the library's decoders fill what they cannot read
+// differently by scanline and by strip.
+bool CleanRaster(const std::string& path, std::vector<std::uint32_t>& raster) {
+    int complaints = 0;
+    const auto complain = [](TIFF*, void* count, const char*, const char*, va_list) {
+        ++*static_cast<int*>(count);
+        return 1;  // handled: nothing reaches the process-wide handlers
+    };
+    std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions*)> options(TIFFOpenOptionsAlloc(),
+                                                                        TIFFOpenOptionsFree);
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), complain, &complaints);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), complain, &complaints);
+    std::unique_ptr<TIFF, void (*)(TIFF*)> tif(TIFFOpenExt(path.c_str(), "r", options.get()), TIFFClose);
+    std::uint32_t width = 0, height = 0;
+    if (!tif || TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) != 1 ||
+        TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height) != 1 || !WithinBudget(width, height))
+        return false;
+    raster.assign(static_cast<std::size_t>(width) * height, 0);
+    return TIFFReadRGBAImageOriented(tif.get(), width, height, raster.data(), ORIENTATION_TOPLEFT, 1) == 1 &&
+           complaints == 0;
+}
+
+bool DecodesCleanly(const std::string& path) {
+    std::vector<std::uint32_t> raster;
+    return CleanRaster(path, raster);
+}
+
+// The merge's output is the OR of the two inputs' ink, aligned at their top-left corners,
+// as wide as the wider input rounded up to whole bytes and as high as the higher one
+// (checked where both inputs read whole).
+void RequireMergedInk(const std::string& first, const std::string& second, const std::string& output) {
+    vestrel::testing::Appearance a, b, out;
+    if (!DecodesCleanly(first) || !DecodesCleanly(second) ||
+        !vestrel::testing::ReadAppearance(first, a) || !vestrel::testing::ReadAppearance(second, b))
+        return;
+    Require(vestrel::testing::ReadAppearance(output, out), "the merged image reads");
+    const std::uint32_t width = std::max(a.width, b.width), height = std::max(a.height, b.height);
+    Require(out.width == (width + 7) / 8 * 8 && out.height == height, "the merged image's size",
+            std::to_string(out.width) + " x " + std::to_string(out.height));
+    const auto ink = [](const vestrel::testing::Appearance& image, std::uint32_t x, std::uint32_t y) {
+        return x < image.width && y < image.height && image.Ink(x, y);
+    };
+    for (std::uint32_t y = 0; y < height; ++y)
+        for (std::uint32_t x = 0; x < width; ++x)
+            Require(out.Ink(x, y) == (ink(a, x, y) || ink(b, x, y)), "merged ink is the OR of both",
+                    "at " + std::to_string(x) + ", " + std::to_string(y));
+}
+
+// Rows as the row reader gives them agree with the TIFF library's own whole-image reading
+// of a black-and-white first image that decodes cleanly: the tile assembly in particular.
+void RequireRowsLikeTheLibrary(const std::string& path) {
+    std::vector<std::uint32_t> raster;
+    if (!CleanRaster(path, raster)) return;
+    vestrel::UniqueTiff tif(vestrel::OpenTiff(path, "r"));
+    vestrel::RowReader rows;
+    std::uint16_t photometric = 0;
+    if (!tif || !rows.Init(tif.get(), nullptr) ||
+        TIFFGetFieldDefaulted(tif.get(), TIFFTAG_PHOTOMETRIC, &photometric) != 1 ||
+        (photometric != PHOTOMETRIC_MINISWHITE && photometric != PHOTOMETRIC_MINISBLACK))
+        return;
+    const std::uint32_t width = rows.width();
+    std::vector<std::uint8_t> row(rows.rowBytes());
+    for (std::uint32_t y = 0; y < rows.height(); ++y) {
+        Require(rows.ReadRow(y, row.data()), "a cleanly decoding image reads row by row");
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const bool bit = (row[x / 8] >> (7 - x % 8)) & 1;
+            const bool ink = photometric == PHOTOMETRIC_MINISWHITE ? bit : !bit;
+            const bool libraryInk = TIFFGetR(raster[static_cast<std::size_t>(y) * width + x]) < 128;
+            Require(ink == libraryInk, "the row reader reads what the library reads",
+                    "at " + std::to_string(x) + ", " + std::to_string(y));
+        }
+    }
 }
 
 struct CallBuffers {
@@ -133,10 +218,11 @@ void FuzzSimpleResamleTIFF(const std::uint8_t* data, std::size_t size) {
         WriteScratchFile("simple.tif", {reinterpret_cast<const char*>(data) + kSimpleParameterBytes,
                                         size - kSimpleParameterBytes});
     vestrel::InputFacts facts;
-    if (ReadFacts(input, facts) && !WithinBudget(facts.width, facts.height)) return;
+    const bool readable = ReadFacts(input, facts);
+    if (readable && !WithinBudget(facts.width, facts.height)) return;
     const std::string output = ScratchFolder() + "/simple-out.tif";
     const int result = vestrel::RunSimpleResamleTIFF(input.c_str(), output.c_str(), 0, 0, scale);
-    CheckRun(result, output, output.c_str(), nullptr, "SimpleResamleTIFF");
+    CheckRun(result, output, output.c_str(), nullptr, "SimpleResamleTIFF", readable ? &facts : nullptr);
 }
 
 void FuzzDotGainTIFF(const std::uint8_t* data, std::size_t size) {
@@ -146,12 +232,14 @@ void FuzzDotGainTIFF(const std::uint8_t* data, std::size_t size) {
         WriteScratchFile("dotgain.tif", {reinterpret_cast<const char*>(data) + kDotGainParameterBytes,
                                          size - kDotGainParameterBytes});
     vestrel::InputFacts facts;
-    if (ReadFacts(input, facts) && !WithinBudget(facts.width, facts.height)) return;
+    const bool readable = ReadFacts(input, facts);
+    if (readable && !WithinBudget(facts.width, facts.height)) return;
     const std::string output = ScratchFolder() + "/dotgain-out.tif";
     CallBuffers call(output);
     const int result = vestrel::RunDotGainTIFF(input.c_str(), separation, call.outputPath.data(),
                                                call.errorText.data(), nullptr);
-    CheckRun(result, output, call.outputPath.data(), call.errorText.data(), "DotGainTIFF");
+    CheckRun(result, output, call.outputPath.data(), call.errorText.data(), "DotGainTIFF",
+             readable ? &facts : nullptr);
 }
 
 void FuzzBackgroundMerge(const std::uint8_t* data, std::size_t size) {
@@ -169,6 +257,7 @@ void FuzzBackgroundMerge(const std::uint8_t* data, std::size_t size) {
     std::string error;
     const bool merged = vestrel::MergeBackground(first, second, output, p.description,
                                                  p.compression, &error);
+    if (merged) RequireMergedInk(first, second, output);
     CheckRun(merged ? 1 : 0, output, output.c_str(), error.c_str(), "MergeBackground");
 }
 
@@ -188,6 +277,7 @@ void FuzzRowReader(const std::uint8_t* data, std::size_t size) {
             std::uint32_t y = 0;
             while (y < rows.height() && rows.ReadRow(y, row.data())) ++y;
             rows.ReadRow(0, row.data());
+            if (image == 0) RequireRowsLikeTheLibrary(path);
         }
         if (TIFFReadDirectory(tif.get()) != 1) break;
     }
