@@ -164,6 +164,30 @@ void RequireRowsLikeTheLibrary(const std::string& path) {
     }
 }
 
+// The row-dropping reduction's output holds the input's rows that the plan keeps, in order,
+// then white rows to the input's height (checked where the input decodes cleanly).
+void RequireRowsDropped(const std::string& input, const std::string& output, double scale) {
+    vestrel::testing::Appearance in, out;
+    vestrel::RowDropPlan plan;
+    if (!DecodesCleanly(input) || !vestrel::testing::ReadAppearance(input, in) ||
+        !vestrel::PlanRowDropping(in.height, scale, plan, nullptr))
+        return;
+    Require(vestrel::testing::ReadAppearance(output, out) && out.width == in.width &&
+                out.height == in.height,
+            "the reduced image reads at the input's size");
+    std::uint32_t kept = 0;
+    for (std::uint32_t y = 0; y < in.height; ++y) {
+        if (vestrel::IsDroppedRow(plan, y)) continue;
+        for (std::uint32_t x = 0; x < in.width; ++x)
+            Require(out.Ink(x, kept) == in.Ink(x, y), "kept rows move up unchanged",
+                    "input row " + std::to_string(y) + " at " + std::to_string(x));
+        ++kept;
+    }
+    for (std::uint32_t y = kept; y < out.height; ++y)
+        for (std::uint32_t x = 0; x < out.width; ++x)
+            Require(!out.Ink(x, y), "rows below the content are white", "row " + std::to_string(y));
+}
+
 struct CallBuffers {
     std::array<char, VESTREL_OUTPUT_PATH_SIZE> outputPath{};
     std::array<char, VESTREL_ERROR_TEXT_SIZE> errorText{};
@@ -222,6 +246,7 @@ void FuzzSimpleResamleTIFF(const std::uint8_t* data, std::size_t size) {
     if (readable && !WithinBudget(facts.width, facts.height)) return;
     const std::string output = ScratchFolder() + "/simple-out.tif";
     const int result = vestrel::RunSimpleResamleTIFF(input.c_str(), output.c_str(), 0, 0, scale);
+    if (result == 1) RequireRowsDropped(input, output, scale);
     CheckRun(result, output, output.c_str(), nullptr, "SimpleResamleTIFF", readable ? &facts : nullptr);
 }
 
