@@ -6,7 +6,7 @@
 // and the most memory-hungry inputs. This is how the engine's crash isolation is measured:
 // an input that crashes or hangs here would do the same to the service, which runs the
 // engine in its own process. --keep writes the plates of the N worst inputs (their parameter
-// bytes left off) to FOLDER as <target>-<rank>.tif.
+// bytes left off, each plate once) to FOLDER as <target>-<rank>.tif.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -146,17 +146,18 @@ int main(int argc, char** argv) {
     if (!keep.empty()) {
         fs::create_directories(keep);
         int rank = 0;
-        std::vector<fs::path> kept;
+        // Inputs that differ only in their parameter bytes are one plate: kept once.
+        std::vector<std::string> kept;
         for (const std::vector<Run>* list : {&slowest, &largest}) {
             for (const Run& r : *list) {
                 const std::string bytes = Bytes(r.input);
-                if (bytes.size() <= target->parameterBytes ||
-                    std::find(kept.begin(), kept.end(), r.input) != kept.end())
-                    continue;
-                kept.push_back(r.input);
+                if (bytes.size() <= target->parameterBytes) continue;
+                const std::string plate = bytes.substr(target->parameterBytes);
+                if (std::find(kept.begin(), kept.end(), plate) != kept.end()) continue;
+                kept.push_back(plate);
                 std::ofstream(keep / (std::string(target->name) + "-" + std::to_string(++rank) + ".tif"),
                               std::ios::binary)
-                    << bytes.substr(target->parameterBytes);
+                    << plate;
             }
         }
     }
