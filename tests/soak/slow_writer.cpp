@@ -9,27 +9,10 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/unique_fd.h"
+
 namespace plexivar::testing {
 namespace {
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -52,8 +35,8 @@ bool WriteSlowly(const SlowFile& file, const WriterTiming& timing, std::mt19937&
     const std::string finalPath = file.folder + "/" + file.name;
     const bool renamed = file.pattern == WritePattern::WorkingName;
     const std::string path = renamed ? finalPath + ".tmp" : finalPath;
-    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (fd.get() < 0) return Fail(error, file, "open");
+    platform::UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!fd) return Fail(error, file, "open");
     if (file.pattern == WritePattern::Locked) {
         struct flock lock {};
         lock.l_type = F_WRLCK;
@@ -76,7 +59,7 @@ bool WriteSlowly(const SlowFile& file, const WriterTiming& timing, std::mt19937&
         error = file.name + ": taken from the hot folder before it was written whole";
         return false;
     }
-    if (!fd.Close()) return Fail(error, file, "close");
+    if (::close(fd.release()) != 0) return Fail(error, file, "close");
     if (renamed && ::rename(path.c_str(), finalPath.c_str()) != 0) return Fail(error, file, "rename");
     return true;
 }

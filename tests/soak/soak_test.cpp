@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -113,15 +114,15 @@ bool WaitFor(const std::function<bool()>& condition, int seconds) {
 
 bool DecodesWhole(const std::string& path, std::uint32_t& width) {
     TIFFSetWarningHandler(nullptr);
-    TIFF* tif = TIFFOpen(path.c_str(), "r");
-    if (tif == nullptr) return false;
+    const std::unique_ptr<TIFF, void (*)(TIFF*)> tif(TIFFOpen(path.c_str(), "r"), TIFFClose);
+    if (!tif) return false;
     std::uint32_t height = 0;
-    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
-    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(TIFFScanlineSize(tif)));
+    TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(TIFFScanlineSize(tif.get())));
     bool whole = true;
-    for (std::uint32_t y = 0; y < height && whole; ++y) whole = TIFFReadScanline(tif, row.data(), y, 0) == 1;
-    TIFFClose(tif);
+    for (std::uint32_t y = 0; y < height && whole; ++y)
+        whole = TIFFReadScanline(tif.get(), row.data(), y, 0) == 1;
     return whole;
 }
 
