@@ -216,14 +216,19 @@ struct CallBuffers {
     }
 };
 
+// The plate of a plate target's input (what follows its parameter bytes), as a scratch file.
+std::string WritePlate(const char* name, const std::uint8_t* data, std::size_t size,
+                       std::size_t parameterBytes) {
+    return WriteScratchFile(name, {reinterpret_cast<const char*>(data) + parameterBytes,
+                                   size - parameterBytes});
+}
+
 }  // namespace
 
 void FuzzResamleTIFF(const std::uint8_t* data, std::size_t size) {
     if (size < kResampleParameterBytes) return;
     const ResampleParameters p = DecodeResampleParameters(data);
-    const std::string input =
-        WriteScratchFile("resample.tif", {reinterpret_cast<const char*>(data) + kResampleParameterBytes,
-                                          size - kResampleParameterBytes});
+    const std::string input = WritePlate("resample.tif", data, size, kResampleParameterBytes);
     vestrel::InputFacts facts;
     if (ReadFacts(input, facts)) {
         if (!WithinBudget(facts.width, facts.height)) return;
@@ -257,9 +262,7 @@ void FuzzResamleTIFF(const std::uint8_t* data, std::size_t size) {
 void FuzzSimpleResamleTIFF(const std::uint8_t* data, std::size_t size) {
     if (size < kSimpleParameterBytes) return;
     const double scale = DecodeSimpleScale(data);
-    const std::string input =
-        WriteScratchFile("simple.tif", {reinterpret_cast<const char*>(data) + kSimpleParameterBytes,
-                                        size - kSimpleParameterBytes});
+    const std::string input = WritePlate("simple.tif", data, size, kSimpleParameterBytes);
     vestrel::InputFacts facts;
     const bool readable = ReadFacts(input, facts);
     if (readable && !WithinBudget(facts.width, facts.height)) return;
@@ -272,9 +275,7 @@ void FuzzSimpleResamleTIFF(const std::uint8_t* data, std::size_t size) {
 void FuzzDotGainTIFF(const std::uint8_t* data, std::size_t size) {
     if (size < kDotGainParameterBytes) return;
     const char* separation = DecodeSeparationName(data);
-    const std::string input =
-        WriteScratchFile("dotgain.tif", {reinterpret_cast<const char*>(data) + kDotGainParameterBytes,
-                                         size - kDotGainParameterBytes});
+    const std::string input = WritePlate("dotgain.tif", data, size, kDotGainParameterBytes);
     vestrel::InputFacts facts;
     const bool readable = ReadFacts(input, facts);
     if (readable && !WithinBudget(facts.width, facts.height)) return;
