@@ -7,6 +7,11 @@ add_compile_options(-Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
   add_compile_options(-Wno-restrict)
 endif()
+# clang (the fuzz build) also reports the printf-style wrappers that pass a va_list from the
+# TIFF library's callbacks on; their formats are not literals by design.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  add_compile_options(-Wno-format-nonliteral)
+endif()
 if(PLEXIVAR_WERROR)
   add_compile_options(-Werror)
 endif()
@@ -15,9 +20,24 @@ endif()
 # contraction, no -march beyond the x86-64 baseline, no -ffast-math anywhere.
 add_compile_options(-ffp-contract=off)
 
-if(PLEXIVAR_SANITIZE)
+if(PLEXIVAR_SANITIZE OR PLEXIVAR_FUZZ)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
+endif()
+if(PLEXIVAR_SANITIZE_THREAD)
+  if(PLEXIVAR_SANITIZE OR PLEXIVAR_FUZZ)
+    message(FATAL_ERROR "ThreadSanitizer does not combine with AddressSanitizer")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+# Fuzzing: every library carries libFuzzer's coverage instrumentation; only the fuzz
+# executables link libFuzzer itself (tests/fuzz).
+if(PLEXIVAR_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "PLEXIVAR_FUZZ needs clang (the \"fuzz\" preset sets it)")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
 # Shared libraries export only what they mark as exported.

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <mutex>
+#include <set>
 #include <thread>
 
 #include "platform/file_ops.h"
@@ -39,13 +41,41 @@ int StatusOf(int raw) {
     return -1;
 }
 
+// The command lines of the commands left running, until they end.
+class LeftRunning {
+public:
+    bool Contains(const std::string& commandLine) {
+        std::lock_guard lock(mutex_);
+        return lines_.count(commandLine) != 0;
+    }
+    void Add(const std::string& commandLine) {
+        std::lock_guard lock(mutex_);
+        lines_.insert(commandLine);
+    }
+    void Remove(const std::string& commandLine) {
+        std::lock_guard lock(mutex_);
+        lines_.erase(lines_.find(commandLine));
+    }
+
+private:
+    std::mutex mutex_;
+    std::multiset<std::string> lines_;
+};
+
+LeftRunning& CommandsLeftRunning() {
+    static LeftRunning commands;
+    return commands;
+}
+
 // Waits for `pid` on a thread of its own, so that a command left running is reaped when it
-// finally ends.
-void ReapLater(pid_t pid) {
-    std::thread([pid] {
+// finally ends; until then its command line counts as running.
+void ReapLater(pid_t pid, const std::string& commandLine) {
+    CommandsLeftRunning().Add(commandLine);
+    std::thread([pid, commandLine] {
         int raw = 0;
         while (::waitpid(pid, &raw, 0) < 0 && errno == EINTR) {
         }
+        CommandsLeftRunning().Remove(commandLine);
     }).detach();
 }
 
@@ -54,6 +84,10 @@ void ReapLater(pid_t pid) {
 CommandResult RunShellCommand(const std::string& commandLine, std::chrono::milliseconds limit,
                               Clock& clock) {
     CommandResult result;
+    if (CommandsLeftRunning().Contains(commandLine)) {
+        result.outcome = CommandOutcome::StillRunning;
+        return result;
+    }
     SpawnActions actions;
     if (!actions.ok() ||
         posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0) != 0 ||
@@ -84,7 +118,7 @@ CommandResult RunShellCommand(const std::string& commandLine, std::chrono::milli
             return result;
         }
         if (limit.count() > 0 && clock.MonotonicMs() - start >= limit.count()) {
-            ReapLater(pid);
+            ReapLater(pid, commandLine);
             result.outcome = CommandOutcome::TimedOut;
             return result;
         }

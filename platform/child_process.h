@@ -1,6 +1,8 @@
 // External commands run through the shell, waited for up to a limit. A command that
 // outlives its limit is left running; a background thread reaps it when it ends, so that
-// no zombie stays behind.
+// no zombie stays behind. Until then the same command line is not started again: a command
+// that hangs (a mount of a server that does not answer) would otherwise be started anew at
+// every attempt and pile up.
 #pragma once
 
 #include <chrono>
@@ -14,6 +16,7 @@ enum class CommandOutcome {
     NotStarted,  // the shell could not be started (error text filled)
     Finished,    // the command ended within the limit (exit status filled)
     TimedOut,    // still running at the limit; left running
+    StillRunning,  // not started: an earlier start of the same command line still runs
 };
 
 struct CommandResult {

@@ -12,6 +12,7 @@ PACKAGES=(
   libsystemd-dev
   libcpp-httplib-dev nlohmann-json3-dev
   iproute2 procps time bc locales
+  clang libfuzzer-14-dev libclang-rt-14-dev
 )
 
 # The status page's browser test loads the page in headless Chromium (skipped without it).

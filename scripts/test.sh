@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine (packages), builds Plexivar and runs every test.
 #
-#   scripts/test.sh [--werror] [release|debug ...]
+#   scripts/test.sh [--werror] [release|debug|tsan|fuzz ...]
 #
-# Without a preset both are run: "debug" (AddressSanitizer + UndefinedBehaviorSanitizer)
-# and "release". --werror turns compiler warnings into errors (CI does).
+# Without a preset all four are run: "debug" (AddressSanitizer + UndefinedBehaviorSanitizer),
+# "release", "tsan" (the service and its tests under ThreadSanitizer) and "fuzz" (every
+# fuzz target, built with clang and libFuzzer, fuzzed for a short while from its seeds).
+# --werror turns compiler warnings into errors (CI does).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,11 +15,11 @@ presets=()
 for arg in "$@"; do
   case "$arg" in
     --werror) werror=ON ;;
-    release|debug) presets+=("$arg") ;;
-    *) echo "usage: scripts/test.sh [--werror] [release|debug ...]" >&2; exit 2 ;;
+    release|debug|tsan|fuzz) presets+=("$arg") ;;
+    *) echo "usage: scripts/test.sh [--werror] [release|debug|tsan|fuzz ...]" >&2; exit 2 ;;
   esac
 done
-if ((${#presets[@]} == 0)); then presets=(debug release); fi
+if ((${#presets[@]} == 0)); then presets=(debug release tsan fuzz); fi
 
 # Tests include the status page loaded in a real (headless) browser.
 scripts/install-deps.sh --browser

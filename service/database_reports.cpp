@@ -1,5 +1,7 @@
 #include "service/database_reports.h"
 
+#include "service/report/log_file.h"
+
 namespace plexivar {
 namespace {
 
@@ -14,24 +16,46 @@ bool Reporting(const ProductionDatabase* db, const ServiceSettings& settings) {
 // Page-table statements need the plate's number; 0 and 1 name no plate.
 bool UsableNumber(std::int64_t flatSeparation) { return flatSeparation > 1; }
 
-// A report whose outcome nobody shows: the database has already closed its connection on
-// an error, and the next report reconnects.
-void ExternalStatus(ProductionDatabase& db, std::int64_t flatSeparation, int status) {
-    std::string ignored;
-    db.SetExternalStatus(flatSeparation, status, ignored);
-}
+// The reports of a job: the database closes its connection on an error and the next
+// statement connects again, so a failed report never holds up the job. What was not sent
+// is logged, once per report, with the first error.
+class JobReport {
+public:
+    JobReport(ProductionDatabase& db, const char* what, const std::string& fileName)
+        : db_(db), what_(what), fileName_(fileName) {}
+    ~JobReport() {
+        const std::string& error = firstError_.empty() ? slot_ : firstError_;
+        if (!error.empty())
+            WriteLog("WARNING: Database: %s of %s not sent - %s", what_, fileName_.c_str(),
+                     error.c_str());
+    }
+    JobReport(const JobReport&) = delete;
+    JobReport& operator=(const JobReport&) = delete;
 
-void PageStatus(ProductionDatabase& db, std::int64_t flatSeparation, int code,
-                const std::string& message) {
-    std::string ignored;
-    db.UpdateFlatPageTable(flatSeparation, code, message, ignored);
-}
+    // The error slot of the next statement; the first error is kept.
+    std::string& Next() {
+        if (firstError_.empty()) firstError_ = slot_;
+        slot_.clear();
+        return slot_;
+    }
 
-void LogEntry(ProductionDatabase& db, std::int64_t flatSeparation, int eventCode,
-              const std::string& message, const std::string& fileName) {
-    std::string ignored;
-    db.AddLogEntry(flatSeparation, eventCode, message, fileName, ignored);
-}
+    void ExternalStatus(std::int64_t flatSeparation, int status) {
+        db_.SetExternalStatus(flatSeparation, status, Next());
+    }
+    void PageStatus(std::int64_t flatSeparation, int code, const std::string& message) {
+        db_.UpdateFlatPageTable(flatSeparation, code, message, Next());
+    }
+    void LogEntry(std::int64_t flatSeparation, int eventCode, const std::string& message) {
+        db_.AddLogEntry(flatSeparation, eventCode, message, fileName_, Next());
+    }
+
+private:
+    ProductionDatabase& db_;
+    const char* what_;
+    const std::string& fileName_;
+    std::string slot_;
+    std::string firstError_;
+};
 
 }  // namespace
 
@@ -71,14 +95,14 @@ bool ReconnectDatabase(ProductionDatabase* db, const ServiceSettings& settings,
 void ReportJobStarted(ProductionDatabase* db, const ServiceSettings& settings,
                       const std::string& fileName, std::int64_t flatSeparation) {
     if (!Reporting(db, settings)) return;
-    std::string ignored;
-    db->UpdateProcess(db->ProcessId(), 1, 1, fileName, "", ignored);
+    JobReport report(*db, "start report", fileName);
+    db->UpdateProcess(db->ProcessId(), 1, 1, fileName, "", report.Next());
     if (settings.UpdateExternalStatus != 0 && settings.ExternalStatusRunning > 0 &&
         UsableNumber(flatSeparation))
-        ExternalStatus(*db, flatSeparation, settings.ExternalStatusRunning);
+        report.ExternalStatus(flatSeparation, settings.ExternalStatusRunning);
     if (settings.UpdateFlatPagetable != 0 && settings.StatusCodeRunning > 0 &&
         UsableNumber(flatSeparation))
-        PageStatus(*db, flatSeparation, settings.StatusCodeRunning, "");
+        report.PageStatus(flatSeparation, settings.StatusCodeRunning, "");
 }
 
 std::string LookupJobZone(ProductionDatabase* db, const ServiceSettings& settings,
@@ -94,33 +118,33 @@ void ReportJobSucceeded(ProductionDatabase* db, const ServiceSettings& settings,
                         const std::string& fileName, std::int64_t flatSeparation,
                         const std::string& warning) {
     if (!Reporting(db, settings)) return;
+    JobReport report(*db, "end report", fileName);
     if (settings.UpdateLog != 0 && settings.EventCodeOK > 0)
-        LogEntry(*db, flatSeparation, settings.EventCodeOK, "", fileName);
+        report.LogEntry(flatSeparation, settings.EventCodeOK, "");
     // A delivered plate with a failed finishing step is reported with the warning status.
     const int pageStatus = warning.empty() ? settings.StatusCodeOK : settings.StatusCodeWarning;
     if (settings.UpdateFlatPagetable != 0 && pageStatus > 0 && UsableNumber(flatSeparation))
-        PageStatus(*db, flatSeparation, pageStatus, warning);
+        report.PageStatus(flatSeparation, pageStatus, warning);
     if (settings.UpdateExternalStatus != 0 && settings.ExternalStatusOK > 0 &&
         UsableNumber(flatSeparation))
-        ExternalStatus(*db, flatSeparation, settings.ExternalStatusOK);
+        report.ExternalStatus(flatSeparation, settings.ExternalStatusOK);
 }
 
 void ReportJobFailed(ProductionDatabase* db, const ServiceSettings& settings,
                      const std::string& fileName, std::int64_t flatSeparation,
                      const std::string& message) {
     if (!Reporting(db, settings)) return;
+    JobReport report(*db, "error report", fileName);
     if (settings.UpdateLog != 0 && settings.EventCodeFail > 0)
-        LogEntry(*db, flatSeparation, settings.EventCodeFail, message, fileName);
-    if (settings.UpdateImagingErorStatus != 0) {
-        std::string ignored;
-        db->SetPageError(flatSeparation, kPageErrorStatus, message, ignored);
-    }
+        report.LogEntry(flatSeparation, settings.EventCodeFail, message);
+    if (settings.UpdateImagingErorStatus != 0)
+        db->SetPageError(flatSeparation, kPageErrorStatus, message, report.Next());
     if (settings.UpdateFlatPagetable != 0 && settings.StatusCodeError > 0 &&
         UsableNumber(flatSeparation))
-        PageStatus(*db, flatSeparation, settings.StatusCodeError, message);
+        report.PageStatus(flatSeparation, settings.StatusCodeError, message);
     if (settings.UpdateExternalStatus != 0 && settings.ExternalStatusFail > 0 &&
         UsableNumber(flatSeparation))
-        ExternalStatus(*db, flatSeparation, settings.ExternalStatusFail);
+        report.ExternalStatus(flatSeparation, settings.ExternalStatusFail);
 }
 
 }  // namespace plexivar

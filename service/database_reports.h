@@ -2,7 +2,7 @@
 // process state at start and stop, a heartbeat per spooler visit, the reconnect pass, and
 // the reports of each job. Every function does nothing when `db` is null or
 // `LogToDatabase` is 0, and none of them ever holds up a file: results are only returned
-// where the caller shows them.
+// where the caller shows them, and a job report that could not be sent is logged.
 #pragma once
 
 #include <cstdint>

@@ -84,13 +84,18 @@ std::string PlacementText(const FileJob& job) {
     return " - centered";
 }
 
+// The comment of a job that succeeded, with its warning when there is one.
+std::string WithWarning(const std::string& comment, const std::string& warning) {
+    return warning.empty() ? comment : comment + "  (warning: " + warning + ")";
+}
+
 JobOutcome PassThrough(ServiceContext& context, FileJob& job) {
     const ServiceSettings& s = context.service();
     const std::string& colour = job.separation.colour;
     std::string message;
     if (DeliverPassThrough(context, job, message)) {
-        RecordJob("Done", job.fileName, 0, "No action required", colour);
-        ReportJobSucceeded(context.database, s, job.fileName, job.flatSeparation, "");
+        RecordJob("Done", job.fileName, 0, WithWarning("No action required", message), colour);
+        ReportJobSucceeded(context.database, s, job.fileName, job.flatSeparation, message);
         ShowError("");
         return JobOutcome::Done;
     }
@@ -139,6 +144,9 @@ JobOutcome EngineJob(ServiceContext& context, FileJob& job) {
     request.backgroundPath = context.Resolve(spooler.MergeFileName);
     request.mergeBackground = spooler.MergeFile != 0 && platform::FileExists(request.backgroundPath);
 
+    // An engine that was missing or incomplete may have been installed since.
+    if (!context.engine.CanResample() && context.engine.Reload().empty())
+        WriteLog("INFO: %s loaded", kEngineLibraryName);
     context.engine.SetParams(s.Linebuffers < 1 ? 1024 : s.Linebuffers, job.xReference,
                              job.yReference);
     t_engineContext = &context;
@@ -152,17 +160,14 @@ JobOutcome EngineJob(ServiceContext& context, FileJob& job) {
                        : platform::Format("Resolution changed to %.3f x %.3f",
                                           spooler.ResolutionX, spooler.ResolutionY);
     if (result.ok) {
-        DisposeAfterEngine(context, job, true);
-        if (result.errorText.empty()) {
-            RecordJob("Done", job.fileName, seconds, resultText, colour);
-        } else {
+        std::string warning = DisposeAfterEngine(context, job, true);
+        if (!result.errorText.empty()) {
             // Delivered, but a finishing step failed: not a clean success.
             WriteLog("WARNING: %s: %s", job.fileName.c_str(), result.errorText.c_str());
-            RecordJob("Done", job.fileName, seconds,
-                      resultText + "  (warning: " + result.errorText + ")", colour);
+            warning = warning.empty() ? result.errorText : result.errorText + "; " + warning;
         }
-        ReportJobSucceeded(context.database, s, job.fileName, job.flatSeparation,
-                           result.errorText);
+        RecordJob("Done", job.fileName, seconds, WithWarning(resultText, warning), colour);
+        ReportJobSucceeded(context.database, s, job.fileName, job.flatSeparation, warning);
         ShowError("");
         return JobOutcome::Done;
     }

@@ -52,6 +52,14 @@ void DisposeOfFailedInput(const std::string& inputPath, bool archived) {
              inputPath.c_str());
 }
 
+// Logs that the input of a delivered plate has no archive copy, and returns the warning
+// for its job record.
+std::string ArchiveWarning(const FileJob& job, const std::string& why) {
+    WriteLog("WARNING: Unable to archive %s to %s - %s", job.inputPath.c_str(),
+             job.archivePath.c_str(), why.c_str());
+    return "Unable to archive " + job.fileName + " - " + why;
+}
+
 // Merges the background into the input in place. False when the merge failed; the input
 // is then unchanged.
 bool MergeIntoInput(const std::string& inputPath, const std::string& backgroundPath) {
@@ -124,8 +132,13 @@ bool DeliverPassThrough(ServiceContext& context, const FileJob& job, std::string
     const ServiceSettings& s = context.service();
     const SpoolerSettings& spooler = *job.spooler;
 
-    const bool archived = spooler.MakeArchive != 0 && !job.archivePath.empty() &&
-                          platform::CopyFileReplace(job.inputPath, job.archivePath);
+    std::string archiveWarning;
+    bool archived = false;
+    if (spooler.MakeArchive != 0 && !job.archivePath.empty()) {
+        std::string why;
+        archived = platform::CopyFileReplace(job.inputPath, job.archivePath, &why);
+        if (!archived) archiveWarning = ArchiveWarning(job, why);
+    }
 
     if (!platform::TouchFile(job.inputPath))
         WriteLog("WARNING: Unable to set write time on pass-through file %s",
@@ -149,31 +162,35 @@ bool DeliverPassThrough(ServiceContext& context, const FileJob& job, std::string
         return false;
     }
     CarryInformationFile(context, job, false);
+    message = archiveWarning;
     return true;
 }
 
-void DisposeAfterEngine(ServiceContext& context, const FileJob& job, bool succeeded) {
+std::string DisposeAfterEngine(ServiceContext& context, const FileJob& job, bool succeeded) {
     const bool archive = job.spooler->MakeArchive != 0 && !job.archivePath.empty();
     if (succeeded) {
+        std::string warning;
+        std::string why;
         if (!archive) {
             platform::DeleteFile(job.inputPath);
-        } else if (!platform::MoveFileReplace(job.inputPath, job.archivePath)) {
+        } else if (!platform::MoveFileReplace(job.inputPath, job.archivePath, &why)) {
             // The plate is in the output folder; the original is kept for the operator
             // instead of being processed again.
-            WriteLog("WARNING: Unable to archive %s", job.inputPath.c_str());
+            warning = ArchiveWarning(job, why);
             DisposeOfFailedInput(job.inputPath, false);
         }
         CarryInformationFile(context, job, true);
-        return;
+        return warning;
     }
     const bool archived = archive && platform::MoveFileReplace(job.inputPath, job.archivePath);
     if (!archived) DisposeOfFailedInput(job.inputPath, false);
-    if (!platform::FileExists(job.informationInputPath)) return;
+    if (!platform::FileExists(job.informationInputPath)) return {};
     if (archived) {
         platform::MoveFileReplace(job.informationInputPath, job.informationArchivePath);
     } else if (!MoveToErrorFolder(job.informationInputPath, job.folder)) {
         platform::DeleteFile(job.informationInputPath);
     }
+    return {};
 }
 
 void CarryInformationFile(const ServiceContext&, const FileJob& job, bool stripCorrections) {

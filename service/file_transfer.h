@@ -16,12 +16,14 @@ inline constexpr const char* kErrorFolderName = "error";
 
 // Delivers the input unchanged (with a background merged in when configured) to the output
 // folder, directly or through a staging folder, with one retry per step. False with the
-// operator's message in `message` when the delivery failed.
+// operator's message in `message` when the delivery failed; true with `message` empty, or
+// holding a warning when the plate was delivered but its archive copy failed.
 bool DeliverPassThrough(ServiceContext& context, const FileJob& job, std::string& message);
 
 // After the engine: archives or removes the input, and carries (succeeded) or disposes of
-// (failed) its information file.
-void DisposeAfterEngine(ServiceContext& context, const FileJob& job, bool succeeded);
+// (failed) its information file. Returns a warning when the plate was delivered but its
+// input could not be archived (it is then kept in the error folder); "" otherwise.
+std::string DisposeAfterEngine(ServiceContext& context, const FileJob& job, bool succeeded);
 
 // Moves the input's information file to the output folder (a copy to the archive first
 // when archiving), without its correction lines when `stripCorrections`.

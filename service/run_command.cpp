@@ -12,6 +12,11 @@ int RunCommand(const std::string& commandLine, int timeoutSeconds, platform::Clo
     }
     const platform::CommandResult result = platform::RunShellCommand(
         commandLine, std::chrono::seconds(timeoutSeconds > 0 ? timeoutSeconds : 0), clock);
+    if (result.outcome == platform::CommandOutcome::StillRunning) {
+        WriteLog("WARNING: Command %s still running from an earlier start; not started again",
+                 commandLine.c_str());
+        return 0;
+    }
     if (result.outcome == platform::CommandOutcome::NotStarted) {
         WriteLog("DoCreateProcessEx (%s) returned false", commandLine.c_str());
         return 0;

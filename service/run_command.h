@@ -12,8 +12,9 @@ namespace plexivar {
 inline constexpr std::size_t kMaxCommandLine = 255;
 
 // Runs `commandLine` and waits for it up to `timeoutSeconds` (no limit when 0 or less); a
-// command still running then is left running. 1 when it was started, 0 when it could not
-// be (too long, or no shell). Logs "DoCreateProcessEx (<command>) returned ok|false".
+// command still running then is left running, and is not started again until it has
+// ended. 1 when it was started, 0 when it was not (too long, no shell, or still running
+// from an earlier start). Logs "DoCreateProcessEx (<command>) returned ok|false".
 int RunCommand(const std::string& commandLine, int timeoutSeconds, platform::Clock& clock);
 
 }  // namespace plexivar

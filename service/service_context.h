@@ -18,7 +18,8 @@ namespace plexivar {
 struct ServiceContext {
     Settings& settings;
     platform::Clock& clock;
-    const EngineLink& engine;
+    // The spooler thread loads it again when it cannot resample (EngineLink::Reload).
+    EngineLink& engine;
     RunFlags& flags;
     // Folders in the settings that are not absolute are taken relative to this one.
     std::string programDir;

@@ -116,6 +116,12 @@ bool ReadMergeRow(MergeInput& input, std::uint32_t y, std::uint8_t* row) {
         for (std::uint32_t i = 0; i < input.reader.rowBytes(); ++i)
             row[i] = static_cast<std::uint8_t>(~row[i]);
     }
+    // The bits of the last byte past the input's width are no pixels of it: they stay white,
+    // so that they never cover the other input's pixels there (inverted, a min-is-black
+    // row's unused bits would otherwise come out black).
+    const std::uint32_t used = input.reader.width() % 8;
+    if (used != 0)
+        row[input.reader.rowBytes() - 1] &= static_cast<std::uint8_t>(0xFF << (8 - used));
     return true;
 }
 

@@ -39,6 +39,7 @@ EngineResult OutputTooLong(const std::string& output) {
 }  // namespace
 
 std::vector<std::string> EngineLink::Load(const std::string& folder) {
+    folder_ = folder;
     std::vector<std::string> messages;
     const std::string beside = platform::JoinPath(folder, kEngineLibraryName);
     const bool loaded = (!folder.empty() && platform::FileExists(beside) &&
@@ -54,6 +55,18 @@ std::vector<std::string> EngineLink::Load(const std::string& folder) {
     library_.Bind("SimpleResamleTIFF", simpleResample_);
     library_.Bind("DotGainTIFF", dotGain_);
     return messages;
+}
+
+std::vector<std::string> EngineLink::Reload() {
+    if (CanResample()) return {};
+    // The old library goes first: a library still loaded under the same path would be
+    // handed out again instead of the file that is there now.
+    setParams_ = nullptr;
+    resample_ = nullptr;
+    simpleResample_ = nullptr;
+    dotGain_ = nullptr;
+    library_ = platform::SharedLibrary();
+    return Load(folder_);
 }
 
 void EngineLink::SetParams(int lineBuffers, int xReference, int yReference) const {

@@ -52,6 +52,11 @@ public:
     // without a message. Returns the messages for the operator; empty when both required
     // functions are bound. The library stays loaded until the object goes away.
     std::vector<std::string> Load(const std::string& folder);
+    // When the engine cannot resample (the library was missing, or lacked a required
+    // function), unloads what there is and loads again from the folder of the last Load,
+    // so that an engine installed or repaired since is taken up without a restart. Returns
+    // Load's messages; none when the engine could already resample.
+    std::vector<std::string> Reload();
 
     bool Loaded() const { return library_.IsLoaded(); }
     // Why loading failed, from the dynamic loader ("" when loaded).
@@ -69,6 +74,7 @@ public:
 
 private:
     platform::SharedLibrary library_;
+    std::string folder_;
     std::string loadDetail_;
     decltype(&::SetParams) setParams_ = nullptr;
     decltype(&::ResamleTIFF) resample_ = nullptr;

@@ -4,12 +4,13 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <thread>
 
 #include "db/database_manager.h"
-#include "tests/db/child_process.h"
+#include "tests/support/child_process.h"
 #include "tests/db/test_database.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_plate.h"
@@ -106,7 +107,7 @@ TEST(HeadlessDatabase, AnEmptyUserStopsStartUpBeforeTheSpoolersStart) {
                          "ERROR: Database error - Empty DSN or username not allowed"));
 }
 
-// Uses a cluster of its own: it stops the server while the service runs.
+// Uses a cluster of its own: it stops the server while the service runs a job.
 TEST(HeadlessDatabase, FilesKeepFlowingWhileTheServerIsAway) {
     PLEXIVAR_START_PRIVATE_TEST_SERVER(server);
     std::string why;
@@ -119,22 +120,38 @@ TEST(HeadlessDatabase, FilesKeepFlowingWhileTheServerIsAway) {
     ASSERT_TRUE(WriteTestPlate(dir.File("hot/a-1000001.tif")));
     ASSERT_TRUE(WaitFor([&] { return db.Sql("SELECT count(*) FROM Log") == "1"; }));
 
+    // The server goes while a plate is resampled: its end report is lost, the plate is not.
+    TestPlate big;
+    big.width = 3000;
+    big.height = 4000;
+    ASSERT_TRUE(WriteTestPlate(dir.File("b-1000002.tif"), big));
+    ASSERT_EQ(std::rename(dir.File("b-1000002.tif").c_str(), dir.File("hot/b-1000002.tif").c_str()), 0);
+    ASSERT_TRUE(WaitFor([&] { return Contains(TempDir::Read(dir.File("service.out")), "Processing  b-1000002.tif"); }));
     ASSERT_TRUE(server->Stop(why)) << why;
-    ASSERT_TRUE(WriteTestPlate(dir.File("hot/b-1000002.tif")));
-    ASSERT_TRUE(WaitFor([&] { return !TempDir::Read(dir.File("plates/b-1000002.tif")).empty(); }))
+    ASSERT_TRUE(WaitFor([&] { return !TempDir::Read(dir.File("plates/b-1000002.tif")).empty(); }, 60))
+        << TempDir::Read(dir.File("service.out"));
+    ASSERT_TRUE(WriteTestPlate(dir.File("hot/c-1000003.tif")));
+    ASSERT_TRUE(WaitFor([&] { return !TempDir::Read(dir.File("plates/c-1000003.tif")).empty(); }))
         << TempDir::Read(dir.File("service.out"));
 
     // Back again: the next job's reports reach it without a restart of the service.
     ASSERT_TRUE(server->Restart(why)) << why;
-    ASSERT_TRUE(WriteTestPlate(dir.File("hot/c-1000003.tif")));
+    ASSERT_TRUE(WriteTestPlate(dir.File("hot/d-1000004.tif")));
     ASSERT_TRUE(WaitFor([&] { return db.Sql("SELECT count(*) FROM Log") == "2"; }))
         << TempDir::Read(dir.File("service.out"));
     EXPECT_EQ(service.Stop(SIGTERM), 0);
-    EXPECT_EQ(db.Sql("SELECT FileName FROM Log ORDER BY LogID"), "a-1000001.tif\nc-1000003.tif");
+    EXPECT_EQ(db.Sql("SELECT FileName FROM Log ORDER BY LogID"), "a-1000001.tif\nd-1000004.tif");
     EXPECT_EQ(db.Sql("SELECT StateA FROM Processes"), "0");
+    // The job record has every plate; the log says which reports were not sent.
     const std::string jobs = TempDir::Read(dir.File("temp/PlexivarJobs.csv"));
-    for (const char* name : {"a-1000001.tif", "b-1000002.tif", "c-1000003.tif"})
-        EXPECT_TRUE(Contains(jobs, name)) << name << "\n" << jobs;
+    for (const char* name : {"a-1000001.tif", "b-1000002.tif", "c-1000003.tif", "d-1000004.tif"})
+        EXPECT_TRUE(Contains(jobs, std::string(name) + ";K;Done;")) << name << "\n" << jobs;
+    const std::string log = TempDir::Read(dir.File("temp/Plexivar.log"));
+    for (const char* report : {"end report of b-1000002.tif not sent - ",
+                               "start report of c-1000003.tif not sent", "end report of c-1000003.tif not sent"})
+        EXPECT_TRUE(Contains(log, report)) << report << "\n" << log;
+    EXPECT_FALSE(Contains(log, "report of d-1000004.tif not sent")) << log;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.File("hot"))) << "every plate left the hot folder";
 }
 
 }  // namespace

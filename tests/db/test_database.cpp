@@ -16,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/db/child_process.h"
+#include "tests/support/child_process.h"
 #include "tests/db/test_schema.h"
 
 namespace plexivar::testing {

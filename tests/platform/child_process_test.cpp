@@ -35,8 +35,14 @@ TEST(ChildProcess, RunsThroughTheShellWithoutOurDescriptorsAndWaitsUpToTheLimit)
     const CommandResult slow = RunShellCommand("sleep 2", seconds(60), clock);
     EXPECT_EQ(slow.outcome, CommandOutcome::TimedOut);
     EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(2));
+    // While it runs, the same command line is not started a second time; others are.
+    EXPECT_EQ(RunShellCommand("sleep 2", seconds(60), clock).outcome, CommandOutcome::StillRunning);
+    EXPECT_EQ(RunShellCommand("true", seconds(60), clock).outcome, CommandOutcome::Finished);
     std::this_thread::sleep_for(milliseconds(2500));
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);  // no child left to reap: no zombie
+    // Once it has ended, it may run again.
+    EXPECT_EQ(RunShellCommand("sleep 2", milliseconds(100), SystemClock()).outcome,
+              CommandOutcome::TimedOut);
 }
 
 }  // namespace

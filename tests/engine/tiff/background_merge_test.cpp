@@ -59,12 +59,22 @@ class MergeBackgroundTest : public ::testing::Test {
 };
 
 TEST_F(MergeBackgroundTest, WidthsRoundUpToWholeBytesWithThePaddingBlack) {
-    // The narrower image's padding must not cover pixels of the wider one (1001 vs 1003).
-    for (const std::uint32_t otherWidth : {1000u, 1003u}) {
+    // The narrower image's padding must not cover pixels of the wider one (1001 vs 1003),
+    // whatever its polarity: inverted, a min-is-black row's unused bits would be black.
+    for (const auto& [otherWidth, photometric] :
+         {std::pair{1000u, PHOTOMETRIC_MINISWHITE}, std::pair{1003u, PHOTOMETRIC_MINISWHITE},
+          std::pair{1000u, PHOTOMETRIC_MINISBLACK}, std::pair{1003u, PHOTOMETRIC_MINISBLACK}}) {
+        SCOPED_TRACE(photometric == PHOTOMETRIC_MINISBLACK ? "min-is-black" : "min-is-white");
         const Image wide = Noise(1001, 20, 1);
         const Image other = Noise(otherWidth, 20, 2);
+        // Stored min-is-black, ink is 0 and the unused bits are 0 as writers leave them.
+        Image stored = wide;
+        testing::FileLayout layout;
+        layout.photometric = static_cast<std::uint16_t>(photometric);
+        for (std::uint32_t y = 0; photometric == PHOTOMETRIC_MINISBLACK && y < stored.height; ++y)
+            for (std::uint32_t x = 0; x < stored.width; ++x) stored.row(y)[x / 8] ^= 0x80 >> (x % 8);
         std::string error = "left over";
-        ASSERT_TRUE(Merge(Write("a.tif", wide), Write("b.tif", other), &error)) << error;
+        ASSERT_TRUE(Merge(Write("a.tif", stored, layout), Write("b.tif", other), &error)) << error;
         EXPECT_EQ(error, "");
 
         const Image merged = Output();

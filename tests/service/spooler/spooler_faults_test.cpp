@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -215,6 +216,45 @@ TEST_F(SpoolerTest, AnEngineSuccessWithAMessageIsRecordedAsAWarning) {
     EXPECT_TRUE(Exists(Out() + "/w-K.tif"));
     EXPECT_FALSE(Exists(In() + "/w-K.tif"));
     EXPECT_EQ(view_.maxEnginePercent(), 50);  // the engine's progress reached the view
+}
+
+// The worst plates the fuzzers found (the slowest and the most memory-hungry of the engine's
+// runs and of the background merge, kept by fuzz_replay) through a running service: spooler
+// 1 has the engine resample them, spooler 2 passes them through with a background merged in
+// (the merge runs in the service's own process). Each ends up in the output or the error
+// folder with its job record, and a good plate after them goes through.
+TEST_F(SpoolerTest, TheFuzzersWorstPlatesCannotStopTheService) {
+    Service().NumberOfSpoolers = 2;
+    Spooler(1).KeepResolution = 0;
+    Spooler(1).ResolutionX = Spooler(1).ResolutionY = 600;
+    Spooler(2).Enable = 1;
+    Spooler(2).KeepResolution = 1;
+    Spooler(2).MergeFile = 1;
+    Spooler(2).MergeFileName = dir_.File("background.tif");
+    Plate(dir_.File("background.tif"));
+    Strings names;
+    for (const auto& entry : std::filesystem::directory_iterator(WORST_PLATES_DIR)) {
+        const std::string name = entry.path().stem().string() + "-K.tif";
+        for (const std::string& folder : {In(), dir_.File("in2")}) {
+            platform::CreateDirectories(folder);
+            ASSERT_TRUE(platform::CopyFileReplace(entry.path().string(), folder + "/" + name)) << name;
+        }
+        names.push_back(name);
+    }
+    ASSERT_FALSE(names.empty());
+    Prepare();
+    ASSERT_TRUE(RunJobs(2 * names.size(), 120)) << ::testing::PrintToString(LogMessages());
+    Plate(In() + "/good-K.tif");
+    ASSERT_TRUE(RunJobs(2 * names.size() + 1, 60));
+    EXPECT_EQ(Jobs().back().rfind("good-K.tif;K;Done;", 0), 0u) << Jobs().back();
+    EXPECT_TRUE(Exists(Out() + "/good-K.tif"));
+    for (const std::string& name : names) {
+        for (const auto& [in, out] : {std::pair{In(), Out()}, std::pair{dir_.File("in2"), dir_.File("out2")}}) {
+            const int places = Exists(out + "/" + name) + Exists(in + "/error/" + name);
+            EXPECT_EQ(places, 1) << in << ": " << name;
+            EXPECT_FALSE(Exists(in + "/" + name)) << name;
+        }
+    }
 }
 
 }  // namespace

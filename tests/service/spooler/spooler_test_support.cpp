@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <sstream>
 #include <thread>
 
@@ -42,28 +43,48 @@ void SpoolerTest::SetUp() {
 }
 
 void SpoolerTest::TearDown() {
+    StopSpoolers();
     SetOperatorView(nullptr);
     GlobalSettings() = saved_;
     cd_.reset();
 }
 
 void SpoolerTest::Prepare() {
-    ASSERT_TRUE(SaveSettings(dir_.File("plexivar.ini"), GlobalSettings()));
+    SaveIni();
     if (!engine_.Loaded()) {
         ASSERT_TRUE(engine_.Load(VESTREL_LIBRARY_DIR).empty());
     }
 }
 
+void SpoolerTest::SaveIni() {
+    ASSERT_TRUE(SaveSettings(dir_.File("plexivar.ini"), GlobalSettings()));
+}
+
 bool SpoolerTest::RunUntil(const std::function<bool()>& done, int timeoutSeconds) {
-    SpoolerControl control(*context_);
-    EXPECT_TRUE(control.Start());
+    StartSpoolers();
+    const bool held = WaitFor(done, timeoutSeconds);
+    StopSpoolers();
+    return held;
+}
+
+void SpoolerTest::StartSpoolers() {
+    control_ = std::make_unique<SpoolerControl>(*context_);
+    EXPECT_TRUE(control_->Start());
+}
+
+bool SpoolerTest::WaitFor(const std::function<bool()>& done, int timeoutSeconds) {
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     bool held = false;
     while (!(held = done()) && std::chrono::steady_clock::now() < limit)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    control.Stop();
-    control.WaitForThread();
     return held;
+}
+
+void SpoolerTest::StopSpoolers() {
+    if (!control_) return;
+    control_->Stop();
+    control_->WaitForThread();
+    control_.reset();
 }
 
 std::vector<std::string> SpoolerTest::JobLines() const {
@@ -112,6 +133,13 @@ bool SpoolerTest::Logged(const std::string& part) const {
 void SpoolerTest::Plate(const std::string& path, TestPlate plate) {
     platform::CreateDirectories(platform::DirectoryOf(path));
     ASSERT_TRUE(WriteTestPlate(path, plate)) << path;
+}
+
+void SpoolerTest::Drop(const std::string& folder, const std::string& name, TestPlate plate) {
+    const std::string staged = dir_.File("drop-" + name);
+    ASSERT_TRUE(WriteTestPlate(staged, plate)) << staged;
+    platform::CreateDirectories(folder);
+    ASSERT_EQ(::rename(staged.c_str(), (folder + "/" + name).c_str()), 0) << name;
 }
 
 bool SpoolerTest::Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }

@@ -37,9 +37,15 @@ public:
     // Writes the settings to plexivar.ini (the engine reads its own keys there) and binds
     // the engine. Call after changing the settings, before running.
     void Prepare();
+    // Only writes the settings (for a test that binds an engine of its own).
+    void SaveIni();
     // Runs the spooler thread until `done` holds (polled every 10 ms of real time) or
     // `timeoutSeconds` of real time have passed, then stops it. Returns whether `done` held.
     bool RunUntil(const std::function<bool()>& done, int timeoutSeconds = 30);
+    // The same in steps, for a scenario that changes things while the spooler thread runs.
+    void StartSpoolers();
+    bool WaitFor(const std::function<bool()>& done, int timeoutSeconds = 30);
+    void StopSpoolers();
     // Runs until `count` job records ("Done" or "Error") exist.
     bool RunJobs(std::size_t count, int timeoutSeconds = 30) {
         return RunUntil([&] { return JobLines().size() >= count; }, timeoutSeconds);
@@ -56,6 +62,9 @@ public:
 
     // A plate at `path` (folders created).
     void Plate(const std::string& path, TestPlate plate = {});
+    // A plate put into `folder` whole, the way a running spooler must see new files: written
+    // beside it and renamed in.
+    void Drop(const std::string& folder, const std::string& name, TestPlate plate = {});
     static bool Exists(const std::string& path);
     // Names of the files (not folders) directly in `folder`, sorted.
     static std::vector<std::string> FilesIn(const std::string& folder);
@@ -69,6 +78,7 @@ public:
     RecordingView view_;
 
 private:
+    std::unique_ptr<SpoolerControl> control_;
     Settings saved_;
 };
 

@@ -3,6 +3,8 @@
 // directory: "warn <text>" delivers the input unchanged and returns success with <text> as
 // the message (a finishing step failed after the plate was written); "fail <text>" returns
 // failure with <text>.
+// Built a second time without SetParams (FAKE_VESTREL_WITHOUT_SET_PARAMS): an engine library
+// that lacks one of its functions.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -21,7 +23,9 @@ void Fill(char* errorText, const std::string& text) {
 
 extern "C" {
 
+#ifndef FAKE_VESTREL_WITHOUT_SET_PARAMS
 VESTREL_EXPORT void SetParams(int, int, int) {}
+#endif
 
 VESTREL_EXPORT int ResamleTIFF(const char* inputPath, char* outputPath, int, int, double, double,
                                double, double, double, double, double, double, char* errorText,

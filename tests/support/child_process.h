@@ -30,6 +30,7 @@ public:
     BackgroundChild& operator=(const BackgroundChild&) = delete;
 
     bool started() const { return pid_ > 0; }
+    int pid() const { return pid_; }
     // Sends `signal` (0: none) and waits up to `seconds` for the end. The exit status
     // (128 + N when killed by signal N), or -1 when it is still running.
     int Stop(int signal, int seconds = 30);
