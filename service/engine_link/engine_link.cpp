@@ -54,11 +54,13 @@ std::vector<std::string> EngineLink::Load(const std::string& folder) {
     if (!library_.Bind("SetParams", setParams_)) messages.emplace_back(kEngineBindError);
     library_.Bind("SimpleResamleTIFF", simpleResample_);
     library_.Bind("DotGainTIFF", dotGain_);
+    canResample_.store(resample_ != nullptr && setParams_ != nullptr, std::memory_order_release);
     return messages;
 }
 
 std::vector<std::string> EngineLink::Reload() {
     if (CanResample()) return {};
+    canResample_.store(false, std::memory_order_release);
     // The old library goes first: a library still loaded under the same path would be
     // handed out again instead of the file that is there now.
     setParams_ = nullptr;

@@ -6,6 +6,7 @@
 // The engine keeps process-wide state: one thread at a time may call into it.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -61,7 +62,8 @@ public:
     bool Loaded() const { return library_.IsLoaded(); }
     // Why loading failed, from the dynamic loader ("" when loaded).
     const std::string& LoadDetail() const { return loadDetail_; }
-    bool CanResample() const { return resample_ != nullptr && setParams_ != nullptr; }
+    // Safe from any thread (the status endpoint asks while the spooler thread may reload).
+    bool CanResample() const { return canResample_.load(std::memory_order_acquire); }
 
     // Band height and placement references for the following calls (ignored when unbound).
     void SetParams(int lineBuffers, int xReference, int yReference) const;
@@ -80,6 +82,7 @@ private:
     decltype(&::ResamleTIFF) resample_ = nullptr;
     decltype(&::SimpleResamleTIFF) simpleResample_ = nullptr;
     decltype(&::DotGainTIFF) dotGain_ = nullptr;
+    std::atomic<bool> canResample_{false};
 };
 
 }  // namespace plexivar
