@@ -24,36 +24,47 @@ public:
     JobReport(ProductionDatabase& db, const char* what, const std::string& fileName)
         : db_(db), what_(what), fileName_(fileName) {}
     ~JobReport() {
-        const std::string& error = firstError_.empty() ? slot_ : firstError_;
-        if (!error.empty())
+        if (!firstError_.empty())
             WriteLog("WARNING: Database: %s of %s not sent - %s", what_, fileName_.c_str(),
-                     error.c_str());
+                     firstError_.c_str());
     }
     JobReport(const JobReport&) = delete;
     JobReport& operator=(const JobReport&) = delete;
 
-    // The error slot of the next statement; the first error is kept.
-    std::string& Next() {
-        if (firstError_.empty()) firstError_ = slot_;
-        slot_.clear();
-        return slot_;
+    void ProcessRunning() {
+        std::string error;
+        db_.UpdateProcess(db_.ProcessId(), 1, 1, fileName_, "", error);
+        Keep(error);
     }
-
     void ExternalStatus(std::int64_t flatSeparation, int status) {
-        db_.SetExternalStatus(flatSeparation, status, Next());
+        std::string error;
+        db_.SetExternalStatus(flatSeparation, status, error);
+        Keep(error);
     }
     void PageStatus(std::int64_t flatSeparation, int code, const std::string& message) {
-        db_.UpdateFlatPageTable(flatSeparation, code, message, Next());
+        std::string error;
+        db_.UpdateFlatPageTable(flatSeparation, code, message, error);
+        Keep(error);
+    }
+    void PageError(std::int64_t flatSeparation, const std::string& message) {
+        std::string error;
+        db_.SetPageError(flatSeparation, kPageErrorStatus, message, error);
+        Keep(error);
     }
     void LogEntry(std::int64_t flatSeparation, int eventCode, const std::string& message) {
-        db_.AddLogEntry(flatSeparation, eventCode, message, fileName_, Next());
+        std::string error;
+        db_.AddLogEntry(flatSeparation, eventCode, message, fileName_, error);
+        Keep(error);
     }
 
 private:
+    void Keep(const std::string& error) {
+        if (firstError_.empty()) firstError_ = error;
+    }
+
     ProductionDatabase& db_;
     const char* what_;
     const std::string& fileName_;
-    std::string slot_;
     std::string firstError_;
 };
 
@@ -96,7 +107,7 @@ void ReportJobStarted(ProductionDatabase* db, const ServiceSettings& settings,
                       const std::string& fileName, std::int64_t flatSeparation) {
     if (!Reporting(db, settings)) return;
     JobReport report(*db, "start report", fileName);
-    db->UpdateProcess(db->ProcessId(), 1, 1, fileName, "", report.Next());
+    report.ProcessRunning();
     if (settings.UpdateExternalStatus != 0 && settings.ExternalStatusRunning > 0 &&
         UsableNumber(flatSeparation))
         report.ExternalStatus(flatSeparation, settings.ExternalStatusRunning);
@@ -138,7 +149,7 @@ void ReportJobFailed(ProductionDatabase* db, const ServiceSettings& settings,
     if (settings.UpdateLog != 0 && settings.EventCodeFail > 0)
         report.LogEntry(flatSeparation, settings.EventCodeFail, message);
     if (settings.UpdateImagingErorStatus != 0)
-        db->SetPageError(flatSeparation, kPageErrorStatus, message, report.Next());
+        report.PageError(flatSeparation, message);
     if (settings.UpdateFlatPagetable != 0 && settings.StatusCodeError > 0 &&
         UsableNumber(flatSeparation))
         report.PageStatus(flatSeparation, settings.StatusCodeError, message);
