@@ -3,14 +3,22 @@
 // The error arriving at a pixel depends on the pixel before it, so a row is one chain of
 // dependent float operations; its length per pixel is what the rescreen costs, and everything
 // that is not on it was moved into the preparation. What is left per decided pixel: v = value
-// + error, the choice between v and v - A, the shares 3E/16 (one multiply), 5E/16 and 7E/16
-// (two additions) and the 7/16 added to the next pixel's error. A pass pixel skips the first
-// two. The choice is made without a branch (it is unpredictable inside a halftone): v - A is
-// formed beside the comparison and one of the two is selected by the comparison's mask, so
-// the comparison is not on the chain. The error moving to the next pixel stays in a register.
+// + error, the choice between v and v - A, the shares 3E/16 and 2E/16 (two multiplies side by
+// side), 5E/16 and 7E/16 (two additions) and the 7/16 added to the next pixel's error. A pass
+// pixel skips the first two. The choice is made without a branch (it is unpredictable inside a
+// halftone): v - A is formed beside the comparison and one of the two is selected by the
+// comparison's mask, so the comparison is not on the chain.
+//
+// Off the chain, the loops keep the cells of the next row that a run is still adding to in
+// registers: each cell is read once and written once instead of being read back right after
+// it was stored, and the adds land in the same order as in DiffuseError, so every sum is the
+// same.
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+#include <bit>
+#include <cstdint>
 
 #include "engine/filter/error_diffusion.h"
 #include "engine/filter/prepared_row.h"
@@ -19,97 +27,142 @@ namespace vestrel {
 
 namespace {
 
+// The error moves from pixel to pixel in a Lane: with SSE2 the low lane of a register, so that
+// it never makes the round trip through an integer register that moving it between a float
+// variable and a vector costs; otherwise a plain float.
+#if defined(__SSE2__)
+using Lane = __m128;
+inline Lane Load(const float* p) { return _mm_load_ss(p); }
+inline void Store(float* p, Lane x) { _mm_store_ss(p, x); }
+inline Lane Add(Lane a, Lane b) { return _mm_add_ss(a, b); }
+inline Lane Times(Lane a, float k) { return _mm_mul_ss(a, _mm_set_ss(k)); }
+inline Lane ToLane(float x) { return _mm_set_ss(x); }
+inline float FromLane(Lane x) { return _mm_cvtss_f32(x); }
+// |a| >= b, one comparison and one branch whatever the sign.
+inline bool MagnitudeAtLeast(Lane a, float b) {
+    const auto bits = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_castps_si128(a)));
+    return (bits & 0x7FFFFFFFu) >= std::bit_cast<std::uint32_t>(b);
+}
+inline bool NonZero(Lane a) { return _mm_ucomineq_ss(a, _mm_setzero_ps()) != 0; }
+#else
+using Lane = float;
+inline Lane Load(const float* p) { return *p; }
+inline void Store(float* p, Lane x) { *p = x; }
+inline Lane Add(Lane a, Lane b) { return a + b; }
+inline Lane Times(Lane a, float k) { return a * k; }
+inline Lane ToLane(float x) { return x; }
+inline float FromLane(Lane x) { return x; }
+inline bool MagnitudeAtLeast(Lane a, float b) { return std::fabs(a) >= b; }
+inline bool NonZero(Lane a) { return a != 0.0f; }
+#endif
+
+// The next-row cells a run is still adding to, around the pixel at cell i: `behind` (cell
+// i - Direction, whose last share, 3E', comes from this pixel) and `here` (cell i: 5E' now, 3E'
+// from the next pixel). Loaded when a run starts, written back when it ends.
+template <int Direction>
+struct NextCells {
+    NextCells(float* next, int i) : behind(Load(next + i - Direction)), here(Load(next + i)) {}
+    void WriteBack(float* next, int i) const {
+        Store(next + i - Direction, behind);
+        Store(next + i, here);
+    }
+    Lane behind;
+    Lane here;
+};
+
+// The pixel at cell i shares the error e out as DiffuseError does: 3E' to the cell behind
+// (done with it afterwards), 5E' to the cell below, 1E' to the cell ahead, and returns the
+// next pixel's error: its cell (`following`) plus 7E'. Nothing is added when E is 0. While E
+// is a normal float (|E| >= 2^-122) E' and 2E' are exact, so 3E' is E * 0.1875 rounded once,
+// as 2E' + E' is, and E' is taken from 2E' so that the two multiplies on the chain need not
+// wait for a third; below that the shares are formed one after another (ShareOut).
+template <int Direction>
+inline Lane ShareError(Lane e, Lane following, NextCells<Direction>& cells, float* next, int i) {
+    Lane ahead = Load(next + i + Direction);
+    if (MagnitudeAtLeast(e, 0x1p-122f)) {
+        const Lane e2 = Times(e, 0.125f);
+        const Lane e3 = Times(e, 0.1875f);
+        const Lane e5 = Add(e3, e2);
+        cells.behind = Add(cells.behind, e3);
+        cells.here = Add(cells.here, e5);
+        ahead = Add(ahead, Times(e2, 0.5f));
+        following = Add(following, Add(e5, e2));
+    } else if (NonZero(e)) {
+        const Shares s = ShareOut(FromLane(e));
+        cells.behind = Add(cells.behind, ToLane(s.e3));
+        cells.here = Add(cells.here, ToLane(s.e5));
+        ahead = Add(ahead, ToLane(s.e1));
+        following = Add(following, ToLane(s.e7));
+    }
+    Store(next + i - Direction, cells.behind);
+    cells.behind = cells.here;
+    cells.here = ahead;
+    return following;
+}
+
 // `count` pass pixels from column c on: each hands on the error it receives. The 7/16 of the
 // last pixel of a row lands in the guard cell, which nobody reads.
 template <int Direction>
-float PassOn(float incoming, int c, int count, float* current, float* next) {
-    for (; count > 0; --count, c += Direction) {
-        const int i = c + 1;
-        const float following = SpreadError<Direction>(incoming, current[i + Direction], next, i);
+Lane PassOn(Lane incoming, int c, int count, float* current, float* next) {
+    int i = c + 1;
+    NextCells<Direction> cells(next, i);
+    for (; count > 0; --count, i += Direction) {
+        incoming = ShareError<Direction>(incoming, Load(current + i + Direction), cells, next, i);
         current[i] = 0.0f;
-        incoming = following;
     }
+    cells.WriteBack(next, i);
     return incoming;
 }
 
-// `count` decided pixels from column c on: black when value + error reaches blackFrom, and
-// the error is the sum, less A when black.
+// Decided pixel of `value` and threshold `blackFrom`, error `incoming` arriving: prints black
+// when value + incoming reaches blackFrom; returns the error it keeps, the sum, less A when
+// black, and writes its output byte.
 #if defined(__SSE2__)
-// The error stays in the low lane of an SSE register all along the run: moving it between a
-// float variable and a vector would cost a round trip through an integer register per pixel.
-template <int Direction>
-float Decide(float incomingValue, int c, int count, const float* value, const float* blackFrom,
-             float a, float* current, float* next, std::uint8_t* out) {
-    const __m128 maxValue = _mm_set_ss(a);
-    const __m128 zero = _mm_setzero_ps();
-    const __m128 magnitude = _mm_castsi128_ps(_mm_cvtsi32_si128(0x7FFFFFFF));
-    const __m128 normal = _mm_set_ss(0x1p-122f);
-    const __m128 sixteenth = _mm_set_ss(0.0625f);
-    const __m128 eighth = _mm_set_ss(0.125f);
-    const __m128 threeSixteenths = _mm_set_ss(0.1875f);
-    __m128 incoming = _mm_set_ss(incomingValue);
-    for (; count > 0; --count, c += Direction) {
-        const int i = c + 1;
-        const __m128 v = _mm_add_ss(_mm_load_ss(value + c), incoming);
-        const __m128 black = _mm_cmple_ss(_mm_load_ss(blackFrom + c), v);  // NaN: never
-        const __m128 vb = _mm_sub_ss(v, maxValue);
-        const __m128 e = _mm_or_ps(_mm_and_ps(black, vb), _mm_andnot_ps(black, v));
-        out[c] = static_cast<std::uint8_t>(_mm_cvtsi128_si32(_mm_castps_si128(black)));
-        __m128 following = _mm_load_ss(current + i + Direction);
-        if (_mm_ucomineq_ss(e, zero)) {
-            // ShareOut (error_diffusion.h), lane by lane.
-            const __m128 e1 = _mm_mul_ss(e, sixteenth);
-            __m128 e2;
-            __m128 e3;
-            if (_mm_comige_ss(_mm_and_ps(e, magnitude), normal)) {
-                e2 = _mm_mul_ss(e, eighth);
-                e3 = _mm_mul_ss(e, threeSixteenths);
-            } else {
-                e2 = _mm_add_ss(e1, e1);
-                e3 = _mm_add_ss(e2, e1);
-            }
-            const __m128 e5 = _mm_add_ss(e3, e2);
-            const __m128 e7 = _mm_add_ss(e5, e2);
-            _mm_store_ss(next + i - Direction, _mm_add_ss(_mm_load_ss(next + i - Direction), e3));
-            _mm_store_ss(next + i, _mm_add_ss(_mm_load_ss(next + i), e5));
-            _mm_store_ss(next + i + Direction, _mm_add_ss(_mm_load_ss(next + i + Direction), e1));
-            following = _mm_add_ss(following, e7);
-        }
-        current[i] = 0.0f;
-        incoming = following;
-    }
-    return _mm_cvtss_f32(incoming);
+inline Lane Decide(Lane incoming, float value, float blackFrom, Lane a, std::uint8_t& out) {
+    const Lane v = Add(Load(&value), incoming);
+    const Lane black = _mm_cmple_ss(Load(&blackFrom), v);  // NaN: never
+    const Lane vb = _mm_sub_ss(v, a);
+    out = static_cast<std::uint8_t>(_mm_cvtsi128_si32(_mm_castps_si128(black)));
+    return _mm_or_ps(_mm_and_ps(black, vb), _mm_andnot_ps(black, v));
 }
 #else
-template <int Direction>
-float Decide(float incoming, int c, int count, const float* value, const float* blackFrom, float a,
-             float* current, float* next, std::uint8_t* out) {
-    for (; count > 0; --count, c += Direction) {
-        const int i = c + 1;
-        const float v = value[c] + incoming;
-        const bool black = v >= blackFrom[c];
-        const float vb = v - a;
-        const float e = black ? vb : v;
-        out[c] = black ? 255 : 0;
-        const float following = SpreadError<Direction>(e, current[i + Direction], next, i);
-        current[i] = 0.0f;
-        incoming = following;
-    }
-    return incoming;
+inline Lane Decide(Lane incoming, float value, float blackFrom, Lane a, std::uint8_t& out) {
+    const float v = value + incoming;
+    const bool black = v >= blackFrom;
+    const float vb = v - a;
+    out = black ? 255 : 0;
+    return black ? vb : v;
 }
 #endif
 
+// `count` decided pixels from column c on.
 template <int Direction>
-void DiffuseRow(const PreparedRow& row, float a, float* current, float* next, std::uint8_t* out,
-                int w) {
+Lane DecideRun(Lane incoming, int c, int count, const float* value, const float* blackFrom,
+               Lane a, float* current, float* next, std::uint8_t* out) {
+    int i = c + 1;
+    NextCells<Direction> cells(next, i);
+    for (; count > 0; --count, i += Direction) {
+        const int column = i - 1;
+        const Lane e = Decide(incoming, value[column], blackFrom[column], a, out[column]);
+        incoming = ShareError<Direction>(e, Load(current + i + Direction), cells, next, i);
+        current[i] = 0.0f;
+    }
+    cells.WriteBack(next, i);
+    return incoming;
+}
+
+template <int Direction>
+void DiffuseRow(const PreparedRow& row, float maxValue, float* current, float* next,
+                std::uint8_t* out, int w) {
     const float* const value = row.value.data();
     const float* const blackFrom = row.blackFrom.data();
+    const Lane a = ToLane(maxValue);
     int c = Direction > 0 ? 0 : w - 1;
-    float incoming = current[c + 1];
+    Lane incoming = Load(current + c + 1);
     for (const PixelRun& run : row.decided) {
         incoming = PassOn<Direction>(incoming, c, (run.first - c) * Direction, current, next);
-        incoming = Decide<Direction>(incoming, run.first, run.count, value, blackFrom, a, current,
-                                     next, out);
+        incoming = DecideRun<Direction>(incoming, run.first, run.count, value, blackFrom, a,
+                                        current, next, out);
         c = run.first + Direction * run.count;
     }
     const int end = Direction > 0 ? w : -1;
