@@ -14,7 +14,8 @@ namespace {
 // Hand-over of prepared rows from the worker to the diffusing thread. A side is woken only
 // when what it waits for has come: the diffusing thread as soon as its row is ready, the
 // worker (usually the faster one, so usually the one waiting) only once half the ring is free
-// again, so that the diffusing thread does not pay for waking it after every row.
+// again, so that the diffusing thread does not pay for waking it after every row. A side is
+// woken after the lock is released, so that it does not wake only to wait for the lock.
 class Handover {
   public:
     explicit Handover(int ringRows) : ringRows_(ringRows) {}
@@ -31,9 +32,15 @@ class Handover {
         return !abandoned_;
     }
     void Prepared(int rows) {
-        std::lock_guard lock(mutex_);
-        prepared_ = rows;
-        if (diffuserWants_ > 0 && prepared_ >= diffuserWants_)
+        bool wake = false;
+        {
+            std::lock_guard lock(mutex_);
+            prepared_ = rows;
+            wake = diffuserWants_ > 0 && prepared_ >= diffuserWants_;
+            if (wake)
+                diffuserWants_ = 0;  // woken once
+        }
+        if (wake)
             diffuserWoken_.notify_one();
     }
     void Failed() {
@@ -53,9 +60,15 @@ class Handover {
         return prepared_ > r;
     }
     void Consumed(int rows) {
-        std::lock_guard lock(mutex_);
-        consumed_ = rows;
-        if (workerWants_ > 0 && consumed_ >= workerWants_)
+        bool wake = false;
+        {
+            std::lock_guard lock(mutex_);
+            consumed_ = rows;
+            wake = workerWants_ > 0 && consumed_ >= workerWants_;
+            if (wake)
+                workerWants_ = 0;  // woken once
+        }
+        if (wake)
             workerWoken_.notify_one();
     }
     void Abandon() {
