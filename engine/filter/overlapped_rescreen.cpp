@@ -31,18 +31,7 @@ class Handover {
         }
         return !abandoned_;
     }
-    void Prepared(int rows) {
-        bool wake = false;
-        {
-            std::lock_guard lock(mutex_);
-            prepared_ = rows;
-            wake = diffuserWants_ > 0 && prepared_ >= diffuserWants_;
-            if (wake)
-                diffuserWants_ = 0;  // woken once
-        }
-        if (wake)
-            diffuserWoken_.notify_one();
-    }
+    void Prepared(int rows) { Advance(prepared_, rows, diffuserWants_, diffuserWoken_); }
     void Failed() {
         std::lock_guard lock(mutex_);
         failed_ = true;
@@ -59,18 +48,7 @@ class Handover {
         }
         return prepared_ > r;
     }
-    void Consumed(int rows) {
-        bool wake = false;
-        {
-            std::lock_guard lock(mutex_);
-            consumed_ = rows;
-            wake = workerWants_ > 0 && consumed_ >= workerWants_;
-            if (wake)
-                workerWants_ = 0;  // woken once
-        }
-        if (wake)
-            workerWoken_.notify_one();
-    }
+    void Consumed(int rows) { Advance(consumed_, rows, workerWants_, workerWoken_); }
     void Abandon() {
         std::lock_guard lock(mutex_);
         abandoned_ = true;
@@ -78,6 +56,21 @@ class Handover {
     }
 
   private:
+    // Sets `count` (prepared_ or consumed_) to `rows` and wakes the other side once when it
+    // waits for `wants` rows and they are there now.
+    void Advance(int& count, int rows, int& wants, std::condition_variable& woken) {
+        bool wake = false;
+        {
+            std::lock_guard lock(mutex_);
+            count = rows;
+            wake = wants > 0 && count >= wants;
+            if (wake)
+                wants = 0;
+        }
+        if (wake)
+            woken.notify_one();
+    }
+
     const int ringRows_;
     std::mutex mutex_;
     std::condition_variable workerWoken_;
