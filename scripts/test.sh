@@ -4,8 +4,9 @@
 #   scripts/test.sh [--werror] [release|debug|tsan|fuzz ...]
 #
 # Without a preset all four are run: "debug" (AddressSanitizer + UndefinedBehaviorSanitizer),
-# "release", "tsan" (the service and its tests under ThreadSanitizer) and "fuzz" (every
-# fuzz target, built with clang and libFuzzer, fuzzed for a short while from its seeds).
+# "release", "tsan" (the service, the filter and their tests under ThreadSanitizer) and
+# "fuzz" (every fuzz target, built with clang and libFuzzer, fuzzed for a short while from
+# its seeds).
 # --werror turns compiler warnings into errors (CI does).
 set -euo pipefail
 cd "$(dirname "$0")/.."
